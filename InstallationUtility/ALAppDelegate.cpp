@@ -1,0 +1,401 @@
+#include "ALAppDelegate.h"
+
+#include "Bundle+AppIcon.h"
+#include "Cell.h"
+#include "Format.h"
+#include "PropertyList.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QLabel>
+#include <QPalette>
+#include <QUrl>
+#include <QWidget>
+
+using Platform::appendingPathComponent;
+using Platform::format;
+
+const char* const ALUninstallWebPage = "https://www.foldwise.com/foldwise/uninstall/";
+
+namespace {
+
+const QString kAcrobatBundleIdentifier = QStringLiteral("com.adobe.Acrobat.Pro");
+const QString kAcrobatExecutable = QStringLiteral("Contents/MacOS/AdobeAcrobat");
+const QString kPluginBundleName = QStringLiteral("Foldwise.acroplugin");
+const QString kNestedApplication = QStringLiteral("Contents/Resources/Foldwise.app");
+const QString kCarriedPluginApplication =
+    QStringLiteral("Contents/Resources/Foldwise.acroplugin/Contents/Resources/Foldwise.app");
+const QString kShortVersionKey = QStringLiteral("CFBundleShortVersionString");
+const QString kNameKey = QStringLiteral("CFBundleName");
+constexpr unsigned kRowPoints = 90;
+constexpr unsigned kWindowChromePoints = 140;
+
+const QString kErrorTitle = QStringLiteral("Error");
+const QString kOK = QStringLiteral("OK");
+const QString kNoAcrobatMessage = QStringLiteral(
+    "Acrobat is not found, can't install Foldwise here. Consider using standalone version instead.");
+const QString kRunningMessage = QStringLiteral("Please close Acrobat before installing or uninstalling Foldwise.");
+const QString kOldVersionFailedMessage = QStringLiteral(
+    "Installation failed, probably due to insufficient writing permissions. Please try again with admin password.");
+const QString kRunAcrobatFirstMessage = QStringLiteral("Please run Acrobat at least once before installing Foldwise.");
+const QString kNoAccessMessage =
+    QStringLiteral("Can't perform operation, probably there is no access to the selected location");
+const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
+
+std::optional<QString> stringEntry(const QVariantMap& map, const QString& key)
+{
+    return Platform::textOf(map.value(key));
+}
+
+// Shows the busy cursor while files are copied or removed, or the password prompt is up.
+class WaitCursor {
+public:
+    WaitCursor() : m_active(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_active)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor()
+    {
+        if (m_active)
+            QApplication::restoreOverrideCursor();
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    bool m_active;
+};
+
+}  // namespace
+
+ALAppDelegate::ALAppDelegate(Platform::Services services, QObject* parent)
+    : QObject(parent), m_services(std::move(services))
+{
+}
+
+ALAppDelegate::~ALAppDelegate() = default;
+
+// ---- Launch ---------------------------------------------------------------------------------
+
+void ALAppDelegate::awakeFromNib()
+{
+    if (QWidget* window = this->window()) {
+        QPalette palette = window->palette();
+        palette.setColor(QPalette::Window, QColor::fromRgbF(0.97f, 0.97f, 0.97f, 1.0f));
+        window->setPalette(palette);
+        window->setAutoFillBackground(true);
+    }
+    const QString pluginApplicationPath =
+        appendingPathComponent(m_services.mainBundle.bundlePath(), kCarriedPluginApplication);
+    std::optional<QString> version;
+    if (const auto bundle = Platform::Bundle::bundleWithPath(pluginApplicationPath))
+        version = stringEntry(bundle->infoDictionary(), kShortVersionKey);
+    if (m_versionLabel)
+        m_versionLabel->setText(format(QStringLiteral("version %@"), {version}));
+}
+
+void ALAppDelegate::applicationDidFinishLaunching()
+{
+    searchForAcrobat();
+    if (!m_acrobatInstances.isEmpty()) {
+        if (QWidget* window = this->window()) {
+            window->show();
+            window->raise();
+            window->activateWindow();
+        }
+        return;
+    }
+    showError(kNoAcrobatMessage);
+    if (QWidget* window = this->window())
+        window->close();
+}
+
+void ALAppDelegate::applicationWillTerminate()
+{
+    if (!m_startingSnapshot)
+        return;
+    const QSet<QString> current = installationSnapshot(m_acrobatInstances);
+    const QSet<QString> removed = QSet<QString>(*m_startingSnapshot).subtract(current);
+    const QSet<QString> added = QSet<QString>(current).subtract(*m_startingSnapshot);
+    if (added.isEmpty() && !removed.isEmpty())
+        m_services.workspace->openURL(QUrl(QString::fromLatin1(ALUninstallWebPage)));
+}
+
+// ---- Discovery ------------------------------------------------------------------------------
+
+void ALAppDelegate::searchForAcrobat()
+{
+    emit acrobatInstancesWillChange();
+    m_acrobatInstances.clear();
+    if (const auto marker = m_services.mainBundle.pathForImageResource(QStringLiteral("Marker"))) {
+        const QStringList applications = m_services.applicationRegistry->editorApplicationsForDocument(*marker);
+        for (const QString& applicationPath : applications) {
+            if (auto record = acrobatInstanceRecord(applicationPath))
+                m_acrobatInstances.append(std::move(*record));
+        }
+    }
+    if (!m_startingSnapshot)
+        m_startingSnapshot = installationSnapshot(m_acrobatInstances);
+    if (m_table)
+        m_table->reloadData();
+    resizeWindowToRecords();
+    emit acrobatInstancesDidChange();
+}
+
+std::optional<QVariantMap> ALAppDelegate::acrobatInstanceRecord(const QString& applicationPath) const
+{
+    const auto bundle = Platform::Bundle::bundleWithPath(applicationPath);
+    if (!bundle || bundle->bundleIdentifier() != kAcrobatBundleIdentifier)
+        return std::nullopt;
+    const QVariantMap info = bundle->infoDictionary();
+    const std::optional<QString> version = stringEntry(info, kShortVersionKey);
+    const QVariantList copies = installedCopies(applicationPath, Platform::majorVersion(version));
+
+    QVariantMap record;
+    record.insert(ALKey::Title, format(QStringLiteral("%@ %@"), {stringEntry(info, kNameKey), version}));
+    record.insert(ALKey::Path, applicationPath);
+    if (const auto icon = AppIcon::appIcon(*bundle))
+        record.insert(ALKey::Icon, *icon);
+    const QString caption = copies.isEmpty()
+        ? QStringLiteral("Install")
+        : format(QStringLiteral("Uninstall (%@)"), {stringEntry(copies.last().toMap(), ALKey::Version)});
+    record.insert(ALKey::ButtonCaption,
+                  QVariant::fromValue(Platform::AttributedString{caption, QColor(Qt::white), Qt::AlignHCenter}));
+    if (version)
+        record.insert(ALKey::Version, *version);
+    if (!copies.isEmpty())
+        record.insert(ALKey::FW, copies);
+    return record;
+}
+
+QVariantList ALAppDelegate::installedCopies(const QString& acrobatPath, unsigned version) const
+{
+    QVariantList copies;
+    for (const QString& pluginPath : fwPathForAcrobatPath(acrobatPath, version)) {
+        if (m_services.fileManager->fileExistsAtPath(pluginPath))
+            copies.append(installedCopyRecord(pluginPath));
+    }
+    return copies;
+}
+
+QVariantMap ALAppDelegate::installedCopyRecord(const QString& pluginPath) const
+{
+    const QString infoPath = appendingPathComponent(appendingPathComponent(pluginPath, kNestedApplication),
+                                                    QStringLiteral("Contents/Info.plist"));
+    const QVariantMap info = Platform::PropertyList::dictionaryWithContentsOfFile(infoPath).value_or(QVariantMap());
+    const std::optional<QString> version = stringEntry(info, kShortVersionKey);
+    QVariantMap copy;
+    copy.insert(ALKey::Title, format(QStringLiteral("%@ %@"), {stringEntry(info, kNameKey), version}));
+    copy.insert(ALKey::Path, pluginPath);
+    if (version)
+        copy.insert(ALKey::Version, *version);
+    return copy;
+}
+
+void ALAppDelegate::resizeWindowToRecords()
+{
+    QWidget* window = this->window();
+    if (!window)
+        return;
+    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * kRowPoints + kWindowChromePoints;
+    const QRect frame = window->geometry();
+    // Screen y grows downwards here, so the bottom edge stays put by moving the top.
+    const int bottom = frame.y() + frame.height();
+    window->setGeometry(frame.x(), bottom - static_cast<int>(height), frame.width(), static_cast<int>(height));
+}
+
+QSet<QString> ALAppDelegate::installationSnapshot(const QList<QVariantMap>& instances) const
+{
+    QSet<QString> snapshot;
+    for (const QVariantMap& instance : instances) {
+        if (instance.contains(ALKey::FW))
+            snapshot.insert(instance.value(ALKey::Path).toString());
+    }
+    return snapshot;
+}
+
+// ---- Plug-in folders ------------------------------------------------------------------------
+
+QStringList ALAppDelegate::pluginsFoldersForAcrobatPath(const QString& acrobatPath, unsigned version) const
+{
+    if (version <= 14)
+        return {appendingPathComponent(acrobatPath, QStringLiteral("Contents/Plug-ins"))};
+    const QStringList supportFolders =
+        m_services.applicationSupportDirectories ? m_services.applicationSupportDirectories() : QStringList();
+    // Without a support folder there is nowhere to look: never fall back to a relative path.
+    if (supportFolders.isEmpty() || supportFolders.first().isEmpty())
+        return {};
+    const QString& supportFolder = supportFolders.first();
+    if (acrobatPath.contains(QStringLiteral("Adobe Acrobat DC")))
+        return {appendingPathComponent(supportFolder, QStringLiteral("Adobe/Acrobat/DC/Plug-Ins"))};
+    return {appendingPathComponent(
+        supportFolder, format(QStringLiteral("Adobe/Acrobat/20%@/Plug-Ins"), {QString::number(version)}))};
+}
+
+QString ALAppDelegate::pluginPathFromFolderPath(const QString& folderPath) const
+{
+    return appendingPathComponent(folderPath, kPluginBundleName);
+}
+
+QStringList ALAppDelegate::fwPathForAcrobatPath(const QString& acrobatPath, unsigned version) const
+{
+    QStringList paths;
+    for (const QString& folder : pluginsFoldersForAcrobatPath(acrobatPath, version))
+        paths.append(pluginPathFromFolderPath(folder));
+    return paths;
+}
+
+// ---- Privileged file operations -------------------------------------------------------------
+
+bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStringList& arguments,
+                                              std::optional<QString>* output,
+                                              std::optional<QString>* errorDescription)
+{
+    const QString commandText =
+        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))});
+    const Platform::AdministratorShell::Result result = m_services.administratorShell->run(commandText);
+    if (result.succeeded()) {
+        if (output)
+            *output = result.output;
+        return true;
+    }
+    std::optional<QString> description;
+    if (result.errorNumber == Platform::kUserCancelledErrorNumber)
+        description = kPasswordRequired;
+    if (!description && result.errorMessage)
+        description = result.errorMessage;
+    if (errorDescription)
+        *errorDescription = description;
+    return false;
+}
+
+bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
+                                 std::optional<QString>* errorDescription)
+{
+    if (m_services.fileManager->copyItem(source, destinationFile))
+        return true;
+    if (errorDescription)
+        *errorDescription = std::nullopt;
+    std::optional<QString> output;
+    return runProcessAsAdministrator(
+        QStringLiteral("cp"),
+        {QStringLiteral("-R"), Platform::shellSingleQuoted(source), Platform::shellSingleQuoted(destinationFile)},
+        &output, errorDescription);
+}
+
+bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
+{
+    if (m_services.fileManager->removeItem(path))
+        return true;
+    if (errorDescription)
+        *errorDescription = std::nullopt;
+    std::optional<QString> output;
+    return runProcessAsAdministrator(QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(path)},
+                                     &output, errorDescription);
+}
+
+// ---- The row button's action ----------------------------------------------------------------
+
+void ALAppDelegate::smartInstallation(QObject*)
+{
+    const int row = m_table ? m_table->selectedRow() : -1;
+    // A selection left over from an older list counts as none.
+    if (row < 0 || row >= m_acrobatInstances.size())
+        return;
+    const QVariantMap instance = m_acrobatInstances.at(row);
+    if (applicationIsRunning(instance.value(ALKey::Path).toString())) {
+        showError(kRunningMessage);
+        return;
+    }
+    std::optional<QString> errorDescription;
+    if (instance.contains(ALKey::FW))
+        removePlugin(instance, &errorDescription);
+    else
+        installPlugin(instance, &errorDescription);
+    if (errorDescription) {
+        showError(kNoAccessMessage);
+        m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
+    }
+    searchForAcrobat();
+}
+
+void ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
+{
+    WaitCursor busy;
+    for (const QVariant& copy : instance.value(ALKey::FW).toList())
+        rootEraseFile(copy.toMap().value(ALKey::Path).toString(), errorDescription);
+}
+
+void ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
+{
+    const unsigned version = Platform::majorVersion(stringEntry(instance, ALKey::Version));
+    const QString acrobatPath = instance.value(ALKey::Path).toString();
+    const auto plugin = m_services.mainBundle.pathForResource(QStringLiteral("Foldwise"), QStringLiteral("acroplugin"));
+    bool installed = false;
+    if (!plugin) {
+        // Never ask for a password to copy something that is not there.
+        *errorDescription = format(QStringLiteral("The plug-in to install is missing: %@"),
+                                   {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)});
+    } else {
+        WaitCursor busy;
+        for (const QString& folder : pluginsFoldersForAcrobatPath(acrobatPath, version)) {
+            if (!m_services.fileManager->fileExistsAtPath(folder))
+                continue;
+            if (rootCopyFile(*plugin, pluginPathFromFolderPath(folder), errorDescription)) {
+                installed = true;
+                break;
+            }
+        }
+    }
+    if (!installed)
+        showError(version < 15 ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
+}
+
+bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)
+{
+    const QString executable = appendingPathComponent(acrobatPath, kAcrobatExecutable);
+    const QStringList running = m_services.workspace->runningExecutablePaths();
+    return running.contains(executable, Qt::CaseSensitive);
+}
+
+void ALAppDelegate::showError(const QString& message)
+{
+    m_services.alerts->runAlertPanel(kErrorTitle, message, kOK);
+}
+
+// ---- The table's data -----------------------------------------------------------------------
+
+int ALAppDelegate::numberOfRowsInTableView(Platform::TableView*)
+{
+    return static_cast<int>(m_acrobatInstances.size());
+}
+
+QVariant ALAppDelegate::objectValueForTableColumn(Platform::TableView*, Platform::TableColumn* column, int row)
+{
+    const QVariantMap instance = m_acrobatInstances.value(row);
+    if (!column)
+        return {};
+    if (column->identifier() == QLatin1String("Data"))
+        return instance;
+    if (column->identifier() == QLatin1String("Button"))
+        return instance.contains(ALKey::FW);
+    return {};
+}
+
+Platform::Cell* ALAppDelegate::dataCellForTableColumn(Platform::TableView*, Platform::TableColumn* column, int row)
+{
+    if (!column || column->identifier() != QLatin1String("Button"))
+        return nullptr;
+    const QVariantMap instance = m_acrobatInstances.value(row);
+    auto* cell = dynamic_cast<Platform::ButtonCell*>(column->dataCell());
+    if (cell)
+        cell->setAttributedTitle(instance.value(ALKey::ButtonCaption).value<Platform::AttributedString>());
+    return cell;
+}
+
+QString ALAppDelegate::toolTipForCell(Platform::TableView*, Platform::Cell*, QRectF*, Platform::TableColumn*, int,
+                                      const QPointF&)
+{
+    return {};
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "Application.h"
+#include "Services.h"
+#include "TableView.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+class QLabel;
+
+// Keys of the Acrobat instance records and of the installed copy records.
+namespace ALKey {
+inline const QString Title = QStringLiteral("Title");
+inline const QString Path = QStringLiteral("Path");
+inline const QString Icon = QStringLiteral("Icon");
+inline const QString ButtonCaption = QStringLiteral("ButtonCaption");
+inline const QString Version = QStringLiteral("Version");
+inline const QString FW = QStringLiteral("FW");
+}  // namespace ALKey
+
+// Where we ask people who removed Foldwise what made them leave.
+extern const char* const ALUninstallWebPage;
+
+// Owns the application's state: the Acrobat installations found, the snapshot taken at launch,
+// and every behaviour of the window: launch, discovery, installing and removing, the table's data.
+class ALAppDelegate : public QObject, public Platform::ApplicationDelegate, public Platform::TableDataSource {
+    Q_OBJECT
+public:
+    explicit ALAppDelegate(Platform::Services services, QObject* parent = nullptr);
+    ~ALAppDelegate() override;
+
+    // The one list of instance records; the same object for the whole run.
+    const QList<QVariantMap>& acrobatInstances() const { return m_acrobatInstances; }
+    const std::optional<QSet<QString>>& startingSnapshot() const { return m_startingSnapshot; }
+    QWidget* window() const { return m_window; }
+    void setWindow(QWidget* window) { m_window = window; }
+    QLabel* versionLabel() const { return m_versionLabel; }
+    void setVersionLabel(QLabel* label) { m_versionLabel = label; }
+    Platform::TableView* table() const { return m_table; }
+    void setTable(Platform::TableView* table) { m_table = table; }
+
+    // Launch and the end of the run.
+    void awakeFromNib() override;
+    void applicationDidFinishLaunching() override;
+    bool applicationShouldTerminateAfterLastWindowClosed() override { return true; }
+    void applicationWillTerminate() override;
+
+    // Discovery.
+    void searchForAcrobat();
+    QSet<QString> installationSnapshot(const QList<QVariantMap>& instances) const;
+
+    // Where each Acrobat version loads plug-ins from.
+    QStringList pluginsFoldersForAcrobatPath(const QString& acrobatPath, unsigned version) const;
+    QString pluginPathFromFolderPath(const QString& folderPath) const;
+    QStringList fwPathForAcrobatPath(const QString& acrobatPath, unsigned version) const;
+
+    // Copying and removing, with the administrator shell when the user's own rights fall short.
+    bool runProcessAsAdministrator(const QString& process, const QStringList& arguments,
+                                   std::optional<QString>* output, std::optional<QString>* errorDescription);
+    bool rootCopyFile(const QString& source, const QString& destinationFile,
+                      std::optional<QString>* errorDescription);
+    bool rootEraseFile(const QString& path, std::optional<QString>* errorDescription);
+
+    // The row button's action: installs into, or removes from, the selected row's Acrobat.
+    Q_INVOKABLE void smartInstallation(QObject* sender);
+    bool applicationIsRunning(const QString& acrobatPath);
+
+    // The table's questions.
+    int numberOfRowsInTableView(Platform::TableView* tableView) override;
+    QVariant objectValueForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column,
+                                       int row) override;
+    Platform::Cell* dataCellForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column,
+                                           int row) override;
+    QString toolTipForCell(Platform::TableView* tableView, Platform::Cell* cell, QRectF* rect,
+                           Platform::TableColumn* column, int row, const QPointF& mouseLocation) override;
+
+signals:
+    void acrobatInstancesWillChange();
+    void acrobatInstancesDidChange();
+
+private:
+    std::optional<QVariantMap> acrobatInstanceRecord(const QString& applicationPath) const;
+    QVariantList installedCopies(const QString& acrobatPath, unsigned version) const;
+    QVariantMap installedCopyRecord(const QString& pluginPath) const;
+    void resizeWindowToRecords();
+    void installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    void removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    void showError(const QString& message);
+
+    Platform::Services m_services;
+    QList<QVariantMap> m_acrobatInstances;
+    std::optional<QSet<QString>> m_startingSnapshot;
+    QWidget* m_window = nullptr;
+    QLabel* m_versionLabel = nullptr;
+    Platform::TableView* m_table = nullptr;
+};

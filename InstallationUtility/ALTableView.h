@@ -1,0 +1,13 @@
+#pragma once
+
+#include "TableView.h"
+
+// The window's table of Acrobat installations: a thin line above each row and no selection
+// highlight.
+class ALTableView : public Platform::TableView {
+    Q_OBJECT
+public:
+    using Platform::TableView::TableView;
+
+    void highlightSelectionInClipRect(const QRectF& clipRect, QPainter& painter) override;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Bundle.h"
+
+#include <QImage>
+#include <optional>
+
+// The icon a bundle names in its information dictionary.
+namespace AppIcon {
+
+std::optional<QString> appIconPath(const Platform::Bundle& bundle);
+// The icon image, or nothing when there is no such file or it is no readable image.
+std::optional<QImage> appIcon(const Platform::Bundle& bundle);
+
+}  // namespace AppIcon

@@ -1,0 +1,52 @@
+#include "MainWindowNib.h"
+
+#include "ALAppDelegate.h"
+#include "ALButtonCell.h"
+#include "ALTableCell.h"
+#include "ALTableView.h"
+#include "ui_MainWindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+constexpr int kButtonColumnWidth = 170;
+
+void addColumns(ALTableView* table, ALAppDelegate* delegate)
+{
+    table->addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"),
+                                                                  std::make_unique<ALTableCell>(), 0));
+    auto button = std::make_unique<ALButtonCell>();
+    button->setTarget(delegate);
+    button->setAction("smartInstallation");
+    table->addTableColumn(
+        std::make_unique<Platform::TableColumn>(QStringLiteral("Button"), std::move(button), kButtonColumnWidth));
+}
+
+void centreOnScreen(QWidget* window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->setGeometry(frame);
+    }
+}
+
+}  // namespace
+
+Platform::LoadedNib loadMainWindowNib(Platform::Services services)
+{
+    auto window = std::make_unique<Platform::Window>();
+    Ui::MainWindow ui;
+    ui.setupUi(window.get());
+    centreOnScreen(window.get());
+
+    auto delegate = std::make_unique<ALAppDelegate>(std::move(services));
+    addColumns(ui.table, delegate.get());
+    delegate->setWindow(window.get());
+    delegate->setVersionLabel(ui.versionLabel);
+    delegate->setTable(ui.table);
+    ui.table->setDataSource(delegate.get());
+    return {std::move(window), std::move(delegate)};
+}

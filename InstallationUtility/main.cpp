@@ -1,0 +1,6 @@
+#include "MainWindowNib.h"
+
+int main(int argc, char* argv[])
+{
+    return Platform::applicationMain(argc, argv, [] { return loadMainWindowNib(Platform::Services::system()); });
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace Platform {
+
+// Which applications are registered as editors of a document.
+class ApplicationRegistry {
+public:
+    virtual ~ApplicationRegistry() = default;
+    // The bundle paths of the applications that claim the document's type in the Editor role.
+    virtual QStringList editorApplicationsForDocument(const QString& documentPath) = 0;
+};
+
+std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry();
+
+}  // namespace Platform

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "AttributedString.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QRectF>
+#include <QVariant>
+
+class QObject;
+class QPainter;
+class QWidget;
+
+namespace Platform {
+
+// A cell draws one value in a rectangle of a table; the table hands it the value of each row
+// just before drawing or tracking that row, so one cell object serves every row of a column.
+class Cell {
+public:
+    virtual ~Cell() = default;
+
+    const QVariant& objectValue() const { return m_objectValue; }
+    void setObjectValue(const QVariant& value) { m_objectValue = value; }
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled) { m_enabled = enabled; }
+    bool isHighlighted() const { return m_highlighted; }
+    void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
+
+    // The whole cell: by default just its interior.
+    virtual void drawWithFrame(const QRectF& frame, QPainter& painter, QWidget* view);
+    virtual void drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget* view);
+    // Where the full content would be shown when it does not fit the frame; a null rectangle
+    // means there is nothing to expand.
+    virtual QRectF expansionFrameWithFrame(const QRectF& frame, QWidget* view);
+    // The text shown when the table expands the cell.
+    virtual QString expansionText() const;
+
+private:
+    QVariant m_objectValue;
+    bool m_enabled = true;
+    bool m_highlighted = false;
+};
+
+// Draws its object value as one line of text.
+class TextFieldCell : public Cell {
+public:
+    void drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget* view) override;
+    QRectF expansionFrameWithFrame(const QRectF& frame, QWidget* view) override;
+    QString expansionText() const override;
+};
+
+// A push button drawn in two steps, bezel then title, that sends its action to its target when
+// clicked.
+class ButtonCell : public Cell {
+public:
+    const AttributedString& attributedTitle() const { return m_title; }
+    QString title() const { return m_title.string; }
+    void setTitle(const QString& title) { m_title = AttributedString{title, {}, {}}; }
+    void setAttributedTitle(const AttributedString& title) { m_title = title; }
+
+    QObject* target() const { return m_target; }
+    void setTarget(QObject* target) { m_target = target; }
+    // The name of a slot or invokable method of the target taking the sender (a QObject*).
+    QByteArray action() const { return m_action; }
+    void setAction(const QByteArray& action) { m_action = action; }
+    // Sends the action to the target; false when there is none to send it to.
+    bool sendAction(QObject* sender);
+
+    void drawWithFrame(const QRectF& frame, QPainter& painter, QWidget* view) override;
+    virtual void drawBezelWithFrame(const QRectF& frame, QPainter& painter, QWidget* view);
+    // Draws the title and returns the rectangle it was given.
+    virtual QRectF drawTitle(const AttributedString& title, const QRectF& frame, QPainter& painter,
+                             QWidget* view);
+    // The part of the frame that reacts to the mouse.
+    virtual QRectF trackingRectForFrame(const QRectF& frame) const { return frame; }
+
+private:
+    AttributedString m_title;
+    QPointer<QObject> m_target;
+    QByteArray m_action;
+};
+
+}  // namespace Platform

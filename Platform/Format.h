@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+#include <optional>
+
+namespace Platform {
+
+// Replaces each "%@" in turn with the next value; a missing value is written "(null)",
+// as the formatting the application grew up with does.
+QString format(const QString& pattern, std::initializer_list<std::optional<QString>> values);
+
+// Joins two path parts with exactly one "/" between them.
+QString appendingPathComponent(const QString& path, const QString& component);
+
+// The leading decimal digits of a version string as a number: "15.006" gives 15;
+// a missing string, or one that starts with anything but a digit ("-5", "v9"), gives 0.
+unsigned majorVersion(const std::optional<QString>& version);
+
+}  // namespace Platform
+
+#include <QVariant>
+
+namespace Platform {
+
+// How a property-list value reads when written into text: strings as they are, numbers and
+// booleans in their usual form; nothing for a missing value or a collection.
+std::optional<QString> textOf(const QVariant& value);
+
+}  // namespace Platform

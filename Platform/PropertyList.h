@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+#include <optional>
+
+namespace Platform {
+
+// Reads XML and binary property lists. A file that is missing, empty, damaged or whose root is
+// not a dictionary reads as nothing; nothing here throws.
+class PropertyList {
+public:
+    static std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString& path);
+    static std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);
+};
+
+}  // namespace Platform

@@ -1,0 +1,323 @@
+#include "TableView.h"
+
+#include "Cell.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace Platform {
+
+// The row and column counts the view needs; the values themselves come from the cells.
+class TableModel : public QAbstractTableModel {
+public:
+    explicit TableModel(TableView* view) : m_view(view) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        if (parent.isValid() || !m_view->dataSource())
+            return 0;
+        return std::max(0, m_view->dataSource()->numberOfRowsInTableView(m_view));
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_view->numberOfColumns();
+    }
+    QVariant data(const QModelIndex&, int) const override { return {}; }
+    void reload()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+
+private:
+    TableView* m_view;
+};
+
+TableColumn::TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width)
+    : m_identifier(std::move(identifier)), m_dataCell(std::move(dataCell)), m_width(width)
+{
+}
+
+TableColumn::~TableColumn() = default;
+
+TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_unique<TableModel>(this))
+{
+    setModel(m_model.get());
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(0);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(kRowHeight + kRowSpacing);
+    setShowGrid(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);
+    setWordWrap(false);
+}
+
+TableView::~TableView()
+{
+    // The model asks the columns for their count while it goes.
+    setModel(nullptr);
+}
+
+void TableView::setDataSource(TableDataSource* dataSource)
+{
+    m_dataSource = dataSource;
+    reloadData();
+}
+
+void TableView::addTableColumn(std::unique_ptr<TableColumn> column)
+{
+    m_columns.push_back(std::move(column));
+    reloadData();
+}
+
+TableColumn* TableView::tableColumnWithIdentifier(const QString& identifier) const
+{
+    for (const auto& column : m_columns)
+        if (column->identifier() == identifier)
+            return column.get();
+    return nullptr;
+}
+
+TableColumn* TableView::tableColumnAt(int index) const
+{
+    if (index < 0 || index >= numberOfColumns())
+        return nullptr;
+    return m_columns[static_cast<size_t>(index)].get();
+}
+
+void TableView::reloadData()
+{
+    // Keep the selection across a reload, as long as its row still exists.
+    const int selected = selectedRow();
+    m_tracking = {};
+    m_model->reload();
+    for (int i = 0; i < numberOfColumns(); ++i) {
+        const int width = m_columns[static_cast<size_t>(i)]->width();
+        horizontalHeader()->setSectionResizeMode(i, width > 0 ? QHeaderView::Fixed : QHeaderView::Stretch);
+        if (width > 0)
+            horizontalHeader()->resizeSection(i, width);
+    }
+    if (selected >= 0 && selected < numberOfRows())
+        selectRow(selected);
+    viewport()->update();
+}
+
+int TableView::numberOfRows() const
+{
+    return m_model->rowCount();
+}
+
+int TableView::selectedRow() const
+{
+    if (!selectionModel())
+        return -1;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.last().row();
+}
+
+void TableView::selectRow(int row)
+{
+    if (row < 0 || row >= numberOfRows())
+        return;
+    const QModelIndex index = m_model->index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    viewport()->update();
+}
+
+TableView::RowRange TableView::rowsInRect(const QRectF& rect) const
+{
+    RowRange range{0, 0};
+    const int rows = numberOfRows();
+    for (int row = 0; row < rows; ++row) {
+        if (!rectOfRow(row).intersects(rect)) {
+            if (range.length > 0)
+                break;
+            continue;
+        }
+        if (range.length == 0)
+            range.location = row;
+        ++range.length;
+    }
+    return range;
+}
+
+QRectF TableView::rectOfRow(int row) const
+{
+    return QRectF(-horizontalOffset(), rowViewportPosition(row), horizontalHeader()->length(), rowHeight(row));
+}
+
+QRectF TableView::frameOfCellAtColumn(int column, int row) const
+{
+    const QRectF rowRect = rectOfRow(row);
+    return QRectF(columnViewportPosition(column) + kColumnSpacing / 2.0, rowRect.y() + kRowSpacing / 2.0,
+                  columnWidth(column) - kColumnSpacing, rowRect.height() - kRowSpacing);
+}
+
+Cell* TableView::preparedCellAtColumn(int column, int row)
+{
+    TableColumn* tableColumn = tableColumnAt(column);
+    if (!tableColumn || !m_dataSource)
+        return nullptr;
+    Cell* cell = m_dataSource->dataCellForTableColumn(this, tableColumn, row);
+    if (!cell)
+        cell = tableColumn->dataCell();
+    if (cell)
+        cell->setObjectValue(m_dataSource->objectValueForTableColumn(this, tableColumn, row));
+    return cell;
+}
+
+void TableView::highlightSelectionInClipRect(const QRectF& clipRect, QPainter& painter)
+{
+    const int selected = selectedRow();
+    if (selected < 0)
+        return;
+    const QRectF rowRect = rectOfRow(selected);
+    if (rowRect.intersects(clipRect))
+        painter.fillRect(rowRect, palette().color(QPalette::Highlight));
+}
+
+void TableView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    const QRectF clip = event->rect();
+    painter.save();
+    highlightSelectionInClipRect(clip, painter);
+    painter.restore();
+    if (!m_dataSource)
+        return;
+    const RowRange rows = rowsInRect(clip);
+    for (int row = rows.location; row < rows.location + rows.length; ++row) {
+        if (Cell* rowCell = m_dataSource->dataCellForTableColumn(this, nullptr, row)) {
+            rowCell->setObjectValue(m_dataSource->objectValueForTableColumn(this, nullptr, row));
+            painter.save();
+            rowCell->drawWithFrame(rectOfRow(row), painter, this);
+            painter.restore();
+            continue;
+        }
+        for (int column = 0; column < numberOfColumns(); ++column) {
+            const QRectF frame = frameOfCellAtColumn(column, row);
+            if (!frame.intersects(clip))
+                continue;
+            Cell* cell = preparedCellAtColumn(column, row);
+            if (!cell)
+                continue;
+            const bool pressed = m_tracking.inside && m_tracking.row == row && m_tracking.column == column;
+            cell->setHighlighted(pressed);
+            painter.save();
+            cell->drawWithFrame(frame, painter, this);
+            painter.restore();
+            cell->setHighlighted(false);
+        }
+    }
+}
+
+bool TableView::trackingContains(const QPointF& point)
+{
+    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(m_tracking.column, m_tracking.row));
+    return button && button->trackingRectForFrame(frameOfCellAtColumn(m_tracking.column, m_tracking.row)).contains(point);
+}
+
+void TableView::updateTrackedCell()
+{
+    viewport()->update(frameOfCellAtColumn(m_tracking.column, m_tracking.row).toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+void TableView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const QPointF point = event->position();
+    const int row = rowAt(static_cast<int>(point.y()));
+    const int column = columnAt(static_cast<int>(point.x()));
+    if (row < 0) {
+        clearSelection();
+        return;
+    }
+    selectRow(row);
+    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row));
+    if (!button || !button->isEnabled())
+        return;
+    if (!button->trackingRectForFrame(frameOfCellAtColumn(column, row)).contains(point))
+        return;
+    m_tracking = {column, row, true};
+    updateTrackedCell();
+}
+
+void TableView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Each press of a double click is a click of its own, as with any push button.
+    mousePressEvent(event);
+}
+
+void TableView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_tracking.row < 0)
+        return;
+    const bool inside = trackingContains(event->position());
+    if (inside != m_tracking.inside) {
+        m_tracking.inside = inside;
+        updateTrackedCell();
+    }
+}
+
+void TableView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_tracking.row < 0 || event->button() != Qt::LeftButton)
+        return;
+    const Tracking tracked = m_tracking;
+    const bool inside = trackingContains(event->position());
+    updateTrackedCell();
+    m_tracking = {};
+    if (!inside)
+        return;
+    // The cell is shared by every row: give it the clicked row's title and value before it acts.
+    if (auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(tracked.column, tracked.row)))
+        button->sendAction(this);
+}
+
+bool TableView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        showToolTip(static_cast<QHelpEvent*>(event));
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void TableView::showToolTip(QHelpEvent* event)
+{
+    const int row = rowAt(event->pos().y());
+    const int column = columnAt(event->pos().x());
+    Cell* cell = row >= 0 ? preparedCellAtColumn(column, row) : nullptr;
+    QString text;
+    QRectF area;
+    if (cell) {
+        const QRectF frame = frameOfCellAtColumn(column, row);
+        area = frame;
+        text = m_dataSource->toolTipForCell(this, cell, &area, tableColumnAt(column), row, event->pos());
+        if (text.isEmpty() && !cell->expansionFrameWithFrame(frame, this).isNull())
+            text = cell->expansionText();
+    }
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return;
+    }
+    QToolTip::showText(event->globalPos(), text, viewport(), area.toAlignedRect());
+}
+
+}  // namespace Platform

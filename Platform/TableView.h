@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QString>
+#include <QTableView>
+#include <memory>
+#include <vector>
+
+namespace Platform {
+
+class Cell;
+class TableView;
+class TableModel;
+
+// One column of a table: an identifier and the cell that draws its rows.
+class TableColumn {
+public:
+    TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width);
+    ~TableColumn();
+    const QString& identifier() const { return m_identifier; }
+    Cell* dataCell() const { return m_dataCell.get(); }
+    int width() const { return m_width; }
+
+private:
+    QString m_identifier;
+    std::unique_ptr<Cell> m_dataCell;
+    int m_width;
+};
+
+// What a table asks of whoever feeds it. A null column means a cell spanning the whole row.
+class TableDataSource {
+public:
+    virtual ~TableDataSource() = default;
+    virtual int numberOfRowsInTableView(TableView* tableView) = 0;
+    virtual QVariant objectValueForTableColumn(TableView* tableView, TableColumn* column, int row) = 0;
+    // A cell to use for this row instead of the column's own, or null for the column's own.
+    virtual Cell* dataCellForTableColumn(TableView* tableView, TableColumn* column, int row) = 0;
+    // The tool tip for a cell; an empty text shows none. rect may be narrowed to the tip's area.
+    virtual QString toolTipForCell(TableView* tableView, Cell* cell, QRectF* rect, TableColumn* column,
+                                   int row, const QPointF& mouseLocation) = 0;
+};
+
+// A table whose rows are drawn by cells, asked for afresh for every row just before it is drawn
+// or clicked. Coordinates are the viewport's: y grows downwards.
+class TableView : public QTableView {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 88;
+    static constexpr int kRowSpacing = 2;
+    static constexpr int kColumnSpacing = 4;
+
+    struct RowRange {
+        int location = 0;
+        int length = 0;
+    };
+
+    explicit TableView(QWidget* parent = nullptr);
+    ~TableView() override;
+
+    void setDataSource(TableDataSource* dataSource);
+    TableDataSource* dataSource() const { return m_dataSource; }
+    void addTableColumn(std::unique_ptr<TableColumn> column);
+    TableColumn* tableColumnWithIdentifier(const QString& identifier) const;
+    int numberOfColumns() const { return static_cast<int>(m_columns.size()); }
+    TableColumn* tableColumnAt(int index) const;
+
+    void reloadData();
+    int numberOfRows() const;
+    int selectedRow() const;
+    void selectRow(int row);
+
+    // Rows meeting the rectangle, as a first row and a count.
+    RowRange rowsInRect(const QRectF& rect) const;
+    // A row's rectangle: the row's full height and the table's full width.
+    QRectF rectOfRow(int row) const;
+    // The frame given to the cell at a column and row: the row inset by half the spacing.
+    QRectF frameOfCellAtColumn(int column, int row) const;
+    // The cell that draws a row of a column, filled with that row's value.
+    Cell* preparedCellAtColumn(int column, int row);
+
+protected:
+    // Paints what lies beneath the rows' cells in the rectangle being redrawn: by default the
+    // highlight of the selected rows.
+    virtual void highlightSelectionInClipRect(const QRectF& clipRect, QPainter& painter);
+
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    struct Tracking {
+        int column = -1;
+        int row = -1;
+        bool inside = false;
+    };
+    bool trackingContains(const QPointF& point);
+    void updateTrackedCell();
+    void showToolTip(class QHelpEvent* event);
+
+    TableDataSource* m_dataSource = nullptr;
+    std::vector<std::unique_ptr<TableColumn>> m_columns;
+    std::unique_ptr<TableModel> m_model;
+    Tracking m_tracking;
+};
+
+}  // namespace Platform

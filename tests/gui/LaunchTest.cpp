@@ -1,0 +1,112 @@
+#include "DelegateHarness.h"
+
+#include <QApplication>
+#include <QDir>
+#include "Cell.h"
+#include "TableView.h"
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+// Runs the real launch sequence with fakes, as main does, and watches what the user would see.
+class LaunchTest : public DelegateTest {
+protected:
+    QPointer<QWidget> window;
+    bool timedOut = false;
+
+    int launch(const std::function<void()>& whileRunning = {})
+    {
+        timedOut = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [this] {
+            timedOut = true;
+            QCoreApplication::quit();
+        });
+        watchdog.start(10000);
+        char name[] = "InstallationUtility";
+        char* argv[] = {name, nullptr};
+        return Platform::applicationMain(1, argv, [&] {
+            Platform::LoadedNib loaded = loadMainWindowNib(fakes.services(mainBundle));
+            window = loaded.window.get();
+            if (whileRunning)
+                QTimer::singleShot(50, loaded.window.get(), whileRunning);
+            return loaded;
+        });
+    }
+};
+
+// Records whether the window was visible while the panel was up.
+class PanelWatcher : public RecordingAlerts {
+public:
+    QPointer<QWidget>* window = nullptr;
+    std::vector<bool> windowVisible;
+    std::vector<int> windowHeight;
+    void runAlertPanel(const QString& title, const QString& message, const QString& button) override
+    {
+        windowVisible.push_back(*window && (*window)->isVisible());
+        windowHeight.push_back(*window ? (*window)->height() : -1);
+        RecordingAlerts::runAlertPanel(title, message, button);
+    }
+};
+
+TEST_F(LaunchTest, NoAcrobatShowsThePanelOnceAndTheRunEnds)
+{
+    auto watcher = std::make_shared<PanelWatcher>();
+    watcher->window = &window;
+    fakes.alerts = watcher;
+    EXPECT_EQ(launch(), 0);
+    EXPECT_FALSE(timedOut) << "the run must end by itself after the panel";
+    ASSERT_EQ(watcher->panels.size(), 1u);
+    EXPECT_EQ(watcher->panels[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(watcher->panels[0].message,
+              QStringLiteral("Acrobat is not found, can't install Foldwise here. Consider using standalone version instead."));
+    EXPECT_EQ(watcher->panels[0].button, QStringLiteral("OK"));
+    EXPECT_FALSE(watcher->windowVisible[0]) << "the window is never shown";
+    EXPECT_EQ(watcher->windowHeight[0], 140);
+    EXPECT_TRUE(fakes.workspace->opened.empty());
+}
+
+TEST_F(LaunchTest, OneAcrobatShowsTheWindowAndClosingItEndsTheRun)
+{
+    const QString acrobat = addAcrobat(QStringLiteral("A/Acrobat.app"), QStringLiteral("11.0"));
+    Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"), QStringLiteral("2.5"));
+    bool shown = false;
+    int height = 0;
+    launch([&] {
+        shown = window->isVisible();
+        height = window->height();
+        // Removed behind our back, then the last discovery sees it gone.
+        QDir(acrobat + QStringLiteral("/Contents/Plug-ins")).removeRecursively();
+        window->close();
+    });
+    EXPECT_FALSE(timedOut);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(height, 230);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_TRUE(fakes.workspace->opened.empty()) << "no discovery runs at the end, so nothing was seen removed";
+}
+
+TEST_F(LaunchTest, QuitAndCloseShortcutsEndTheRunThroughTermination)
+{
+    int run = 0;
+    for (const char* key : {"Ctrl+Q", "Ctrl+W"}) {
+        const QString acrobat = addAcrobat(QStringLiteral("B%1/Acrobat.app").arg(++run), QStringLiteral("11.0"));
+        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"), QStringLiteral("2.5"));
+        fakes.registry->applications = {acrobat};
+        fakes.workspace->opened.clear();
+        launch([&] {
+            // Uninstall through the row's action, then leave by the keyboard.
+            auto* table = window->findChild<Platform::TableView*>();
+            table->selectRow(0);
+            auto* button = dynamic_cast<Platform::ButtonCell*>(table->preparedCellAtColumn(1, 0));
+            button->sendAction(table);
+            // Shortcuts reach the active window only.
+            window->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window.data()));
+            QTest::keySequence(window.data(), QKeySequence(QString::fromLatin1(key)));
+        });
+        EXPECT_FALSE(timedOut) << "shortcut " << key;
+        EXPECT_EQ(fakes.workspace->opened.size(), 1u) << "termination compares the snapshots, shortcut " << key;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ALAppDelegate.h"
+#include "AttributedString.h"
+#include "Format.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "MainWindowNib.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A delegate over fakes, with our own bundle, an applications folder and an Application Support
+// folder in a fresh temporary folder.
+class DelegateTest : public ::testing::Test {
+protected:
+    QTemporaryDir temp;
+    FakeServices fakes;
+    QString mainBundle;
+    QString apps;
+    QString support;
+    std::unique_ptr<ALAppDelegate> delegate;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(temp.isValid());
+        mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("Installer.app")));
+        apps = temp.filePath(QStringLiteral("Applications"));
+        support = temp.filePath(QStringLiteral("Application Support"));
+        fakes.supportFolders = {support};
+    }
+
+    Platform::LoadedNib nib;
+
+    // The delegate alone, without a window.
+    ALAppDelegate& makeDelegate()
+    {
+        delegate = std::make_unique<ALAppDelegate>(fakes.services(mainBundle));
+        return *delegate;
+    }
+
+    // The real window description wired to a delegate over the fakes.
+    ALAppDelegate& loadWindow()
+    {
+        nib = loadMainWindowNib(fakes.services(mainBundle));
+        return *static_cast<ALAppDelegate*>(nib.delegate.get());
+    }
+
+    // An Acrobat bundle under the applications folder, registered with the fake registry.
+    QString addAcrobat(const QString& relativePath, const std::optional<QString>& version,
+                       const std::optional<QString>& name = QStringLiteral("Adobe Acrobat Pro"),
+                       const QString& identifier = QStringLiteral("com.adobe.Acrobat.Pro"))
+    {
+        const QString path = apps + QLatin1Char('/') + relativePath;
+        Fixtures::makeAcrobat(path, version, name, identifier);
+        fakes.registry->applications.append(path);
+        return path;
+    }
+};

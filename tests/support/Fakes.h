@@ -1,0 +1,89 @@
+#pragma once
+
+#include "Services.h"
+
+#include <QSet>
+#include <QStringList>
+#include <QUrl>
+#include <deque>
+#include <vector>
+
+// Stand-ins for the system services, each recording what it was asked.
+
+// The real file system, with failures injected per path.
+class InjectingFileManager : public Platform::LocalFileManager {
+public:
+    QSet<QString> failingCopies;   // destinations whose plain copy fails
+    QSet<QString> failingRemovals; // paths whose plain removal fails
+    QStringList copies;            // every copy asked for, "source -> destination"
+    QStringList removals;
+
+    bool copyItem(const QString& source, const QString& destination) override;
+    bool removeItem(const QString& path) override;
+};
+
+// Answers each command with the next scripted result; with none left, the command fails
+// without a message.
+class ScriptedAdministratorShell : public Platform::AdministratorShell {
+public:
+    std::deque<Result> results;
+    QStringList commands;
+
+    Result run(const QString& commandText) override;
+
+    static Result success(const QString& output = QString());
+    static Result cancelled();
+    static Result failure(const std::optional<QString>& message);
+};
+
+class RecordingAlerts : public Platform::Alerts {
+public:
+    struct Panel {
+        QString title, message, button;
+    };
+    std::vector<Panel> panels;
+    QStringList messages() const;
+    void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
+};
+
+class RecordingLog : public Platform::Log {
+public:
+    QStringList lines;
+    void line(const QString& text) override { lines.append(text); }
+};
+
+class FakeWorkspace : public Platform::Workspace {
+public:
+    QStringList running;
+    std::vector<QUrl> opened;
+    QStringList runningExecutablePaths() override { return running; }
+    bool openURL(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return true;
+    }
+};
+
+class FakeRegistry : public Platform::ApplicationRegistry {
+public:
+    QStringList applications;
+    QStringList askedFor;
+    QStringList editorApplicationsForDocument(const QString& documentPath) override
+    {
+        askedFor.append(documentPath);
+        return applications;
+    }
+};
+
+// A full set of fakes, with the given main bundle and Application Support folder.
+struct FakeServices {
+    std::shared_ptr<InjectingFileManager> fileManager = std::make_shared<InjectingFileManager>();
+    std::shared_ptr<FakeRegistry> registry = std::make_shared<FakeRegistry>();
+    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
+    std::shared_ptr<ScriptedAdministratorShell> shell = std::make_shared<ScriptedAdministratorShell>();
+    std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+    QStringList supportFolders;
+
+    Platform::Services services(const QString& mainBundlePath) const;
+};

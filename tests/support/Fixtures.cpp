@@ -1,0 +1,118 @@
+#include "Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <stdexcept>
+
+namespace Fixtures {
+
+namespace {
+
+QString escaped(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+void writeValue(QString& out, const QVariant& value, int depth)
+{
+    const QString indent(depth, QLatin1Char('\t'));
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        out += indent + (value.toBool() ? QStringLiteral("<true/>\n") : QStringLiteral("<false/>\n"));
+        break;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        out += indent + QStringLiteral("<integer>%1</integer>\n").arg(value.toLongLong());
+        break;
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        out += indent + QStringLiteral("<array>\n");
+        for (const QVariant& item : value.toList())
+            writeValue(out, item, depth + 1);
+        out += indent + QStringLiteral("</array>\n");
+        break;
+    case QMetaType::QVariantMap: {
+        out += indent + QStringLiteral("<dict>\n");
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            out += indent + QStringLiteral("\t<key>%1</key>\n").arg(escaped(it.key()));
+            writeValue(out, it.value(), depth + 1);
+        }
+        out += indent + QStringLiteral("</dict>\n");
+        break;
+    }
+    default:
+        out += indent + QStringLiteral("<string>%1</string>\n").arg(escaped(value.toString()));
+    }
+}
+
+}  // namespace
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        throw std::runtime_error("cannot write fixture " + path.toStdString());
+}
+
+void writePlist(const QString& path, const QVariantMap& root)
+{
+    QString out = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n");
+    writeValue(out, root, 0);
+    out += QStringLiteral("</plist>\n");
+    writeFile(path, out.toUtf8());
+}
+
+void makeBundle(const QString& path, const QVariantMap& info)
+{
+    writePlist(path + QStringLiteral("/Contents/Info.plist"), info);
+}
+
+QVariantMap acrobatInfo(const std::optional<QString>& name, const std::optional<QString>& version,
+                        const QString& identifier)
+{
+    QVariantMap pdf{{QStringLiteral("CFBundleTypeRole"), QStringLiteral("Editor")},
+                    {QStringLiteral("CFBundleTypeExtensions"), QStringList{QStringLiteral("pdf")}}};
+    QVariantMap info{{QStringLiteral("CFBundleIdentifier"), identifier},
+                     {QStringLiteral("CFBundleExecutable"), QStringLiteral("AdobeAcrobat")},
+                     {QStringLiteral("CFBundleDocumentTypes"), QVariantList{pdf}}};
+    if (name)
+        info.insert(QStringLiteral("CFBundleName"), *name);
+    if (version)
+        info.insert(QStringLiteral("CFBundleShortVersionString"), *version);
+    return info;
+}
+
+QString makeAcrobat(const QString& path, const std::optional<QString>& version, const std::optional<QString>& name,
+                    const QString& identifier)
+{
+    makeBundle(path, acrobatInfo(name, version, identifier));
+    return path;
+}
+
+void makePluginCopy(const QString& pluginPath, const std::optional<QString>& version)
+{
+    QVariantMap info{{QStringLiteral("CFBundleName"), QStringLiteral("Foldwise")}};
+    if (version)
+        info.insert(QStringLiteral("CFBundleShortVersionString"), *version);
+    writePlist(pluginPath + QStringLiteral("/Contents/Info.plist"), info);
+    writePlist(pluginPath + QStringLiteral("/Contents/Resources/Foldwise.app/Contents/Info.plist"), info);
+}
+
+QString makeMainBundle(const QString& path, const QString& pluginVersion, bool withPlugin, bool withMarker)
+{
+    makeBundle(path, {{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.foldwise.InstallationUtility")}});
+    QDir().mkpath(path + QStringLiteral("/Contents/Resources"));
+    if (withMarker)
+        writeFile(path + QStringLiteral("/Contents/Resources/Marker.pdf"), "%PDF-1.4\n%%EOF\n");
+    if (withPlugin)
+        makePluginCopy(path + QStringLiteral("/Contents/Resources/Foldwise.acroplugin"), pluginVersion);
+    return path;
+}
+
+}  // namespace Fixtures

@@ -1,0 +1,206 @@
+#include "DelegateHarness.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using Shell = ScriptedAdministratorShell;
+
+namespace {
+const QString kRunning = QStringLiteral("Please close Acrobat before installing or uninstalling Foldwise.");
+const QString kOldFailed = QStringLiteral(
+    "Installation failed, probably due to insufficient writing permissions. Please try again with admin password.");
+const QString kRunFirst = QStringLiteral("Please run Acrobat at least once before installing Foldwise.");
+const QString kNoAccess =
+    QStringLiteral("Can't perform operation, probably there is no access to the selected location");
+const QString kPassword = QStringLiteral("The administrator password is required to do this.");
+}  // namespace
+
+class ActionTest : public DelegateTest {
+protected:
+    QString acrobat;
+    int discoveries = 0;
+
+    // One Acrobat of the given version; its plug-in folder made when asked.
+    ALAppDelegate& start(const QString& version, bool withFolder, bool installed = false)
+    {
+        acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), version);
+        ALAppDelegate& d = loadWindow();
+        const QString folder = d.pluginsFoldersForAcrobatPath(acrobat, Platform::majorVersion(version)).first();
+        if (withFolder)
+            QDir().mkpath(folder);
+        if (installed)
+            Fixtures::makePluginCopy(folder + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+        d.searchForAcrobat();
+        discoveries = 0;
+        QObject::connect(&d, &ALAppDelegate::acrobatInstancesDidChange, [this] { ++discoveries; });
+        d.table()->selectRow(0);
+        return d;
+    }
+
+    QString pluginPath(ALAppDelegate& d) const
+    {
+        return d.fwPathForAcrobatPath(acrobat, Platform::majorVersion(
+                                                   d.acrobatInstances().first().value(ALKey::Version).toString()))
+            .first();
+    }
+};
+
+TEST_F(ActionTest, NoSelectionDoesNothingAtAll)
+{
+    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    d.table()->clearSelection();
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_EQ(discoveries, 0);
+    EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
+}
+
+TEST_F(ActionTest, RunningAcrobatIsRefusedBeforeAnyFileIsTouched)
+{
+    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    fakes.workspace->running = {QStringLiteral("/usr/bin/other"),
+                                acrobat + QStringLiteral("/Contents/MacOS/AdobeAcrobat")};
+    d.smartInstallation(nullptr);
+    EXPECT_EQ(fakes.alerts->messages(), QStringList{kRunning});
+    EXPECT_EQ(fakes.alerts->panels.front().title, QStringLiteral("Error"));
+    EXPECT_EQ(fakes.alerts->panels.front().button, QStringLiteral("OK"));
+    EXPECT_EQ(discoveries, 0);
+    EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
+}
+
+TEST_F(ActionTest, RunningCheckMatchesOnlyThisExactExecutable)
+{
+    ALAppDelegate& d = makeDelegate();
+    fakes.workspace->running = {QStringLiteral("/Apps/Other/Acrobat.app/Contents/MacOS/AdobeAcrobat"),
+                                QStringLiteral("/Apps/A/acrobat.app/Contents/MacOS/AdobeAcrobat")};
+    EXPECT_FALSE(d.applicationIsRunning(QStringLiteral("/Apps/A/Acrobat.app")));
+    EXPECT_TRUE(d.applicationIsRunning(QStringLiteral("/Apps/Other/Acrobat.app")));
+}
+
+TEST_F(ActionTest, InstallCopiesThePluginAndTheCaptionTurnsToUninstall)
+{
+    ALAppDelegate& d = start(QStringLiteral("17.012"), true);
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_TRUE(fakes.log->lines.isEmpty());
+    EXPECT_EQ(discoveries, 1);
+    EXPECT_TRUE(QFileInfo::exists(support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin")));
+    const QVariantMap record = d.acrobatInstances().first();
+    EXPECT_EQ(record.value(ALKey::ButtonCaption).value<Platform::AttributedString>().string,
+              QStringLiteral("Uninstall (2.5)"));
+}
+
+TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADescription)
+{
+    const struct {
+        const char* name;
+        const char* version;
+        bool folder;
+        std::optional<Shell::Result> fallback;
+        QStringList alerts;
+        QStringList log;
+    } rows[] = {
+        {"old, folder missing", "11.0.23", false, std::nullopt, {kOldFailed}, {}},
+        {"new, folder missing", "15.006", false, std::nullopt, {kRunFirst}, {}},
+        {"no version", "v1", false, std::nullopt, {kOldFailed}, {}},
+        {"prompt cancelled", "17.0", true, Shell::cancelled(), {kRunFirst, kNoAccess},
+         {QStringLiteral("Error = ") + kPassword}},
+        {"fallback message", "11.0", true, Shell::failure(QStringLiteral("cp: denied")), {kOldFailed, kNoAccess},
+         {QStringLiteral("Error = cp: denied")}},
+        {"fallback silent", "17.0", true, Shell::failure(std::nullopt), {kRunFirst}, {}},
+        {"fallback succeeds", "17.0", true, Shell::success(), {}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fakes = FakeServices();
+        fakes.supportFolders = {support};
+        fakes.registry->applications.clear();
+        QDir(apps).removeRecursively();
+        QDir(support).removeRecursively();
+        ALAppDelegate& d = start(QString::fromLatin1(row.version), row.folder);
+        if (row.fallback) {
+            fakes.fileManager->failingCopies.insert(pluginPath(d));
+            fakes.shell->results = {*row.fallback};
+        }
+        d.smartInstallation(nullptr);
+        EXPECT_EQ(fakes.alerts->messages(), row.alerts);
+        EXPECT_EQ(fakes.log->lines, row.log);
+        EXPECT_EQ(discoveries, 1);
+        EXPECT_EQ(fakes.shell->commands.size(), row.fallback ? 1 : 0);
+    }
+}
+
+TEST_F(ActionTest, MissingPluginResourceNeverPromptsAndIsLogged)
+{
+    mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("NoPlugin.app")), QStringLiteral("2.5"), false);
+    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.shell->commands.isEmpty());
+    EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
+    EXPECT_EQ(fakes.alerts->messages(), (QStringList{kRunFirst, kNoAccess}));
+    ASSERT_EQ(fakes.log->lines.size(), 1);
+    EXPECT_TRUE(fakes.log->lines.first().contains(QStringLiteral("NoPlugin.app/Contents/Resources/Foldwise.acroplugin")));
+}
+
+TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
+{
+    ALAppDelegate& d = start(QStringLiteral("11.0"), true, true);
+    ASSERT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_FALSE(QFileInfo::exists(pluginPath(d)));
+    EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
+    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::ButtonCaption).value<Platform::AttributedString>().string,
+              QStringLiteral("Install"));
+}
+
+TEST_F(ActionTest, UninstallWithCancelledPromptShowsTheAccessAlertAlone)
+{
+    ALAppDelegate& d = start(QStringLiteral("11.0"), true, true);
+    fakes.fileManager->failingRemovals.insert(pluginPath(d));
+    fakes.shell->results = {Shell::cancelled()};
+    d.smartInstallation(nullptr);
+    EXPECT_EQ(fakes.alerts->messages(), QStringList{kNoAccess});
+    EXPECT_EQ(fakes.log->lines, QStringList{QStringLiteral("Error = ") + kPassword});
+    EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+}
+
+TEST_F(ActionTest, TwoCopiesKeepTheDescriptionOfTheLastFallback)
+{
+    ALAppDelegate& d = start(QStringLiteral("11.0"), true);
+    const QString first = temp.filePath(QStringLiteral("one/Foldwise.acroplugin"));
+    const QString second = temp.filePath(QStringLiteral("two/Foldwise.acroplugin"));
+    Fixtures::makePluginCopy(first, QStringLiteral("2.4"));
+    Fixtures::makePluginCopy(second, QStringLiteral("2.5"));
+    const QVariantList copies{QVariantMap{{ALKey::Path, first}}, QVariantMap{{ALKey::Path, second}}};
+
+    // The first prompt is cancelled and the second copy goes plainly: the password text stays.
+    fakes.fileManager->failingRemovals = {first};
+    fakes.shell->results = {Shell::cancelled()};
+    std::optional<QString> description;
+    for (const QVariant& copy : copies)
+        d.rootEraseFile(copy.toMap().value(ALKey::Path).toString(), &description);
+    EXPECT_EQ(description, kPassword);
+    EXPECT_FALSE(QFileInfo::exists(second));
+
+    // When the second also needs the fallback and it succeeds, nothing is left to report.
+    Fixtures::makePluginCopy(second, QStringLiteral("2.5"));
+    fakes.fileManager->failingRemovals = {first, second};
+    fakes.shell->results = {Shell::cancelled(), Shell::success()};
+    description.reset();
+    for (const QVariant& copy : copies)
+        d.rootEraseFile(copy.toMap().value(ALKey::Path).toString(), &description);
+    EXPECT_EQ(description, std::nullopt);
+}
+
+TEST_F(ActionTest, StaleSelectionBeyondTheListIsIgnored)
+{
+    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    fakes.registry->applications.clear();
+    d.table()->selectRow(0);
+    // The list shrinks without the table being told.
+    const_cast<QList<QVariantMap>&>(d.acrobatInstances()).clear();
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_EQ(discoveries, 0);
+}

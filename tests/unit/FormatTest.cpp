@@ -1,0 +1,36 @@
+#include "Format.h"
+
+#include <gtest/gtest.h>
+
+using namespace Platform;
+
+TEST(FormatTest, PlaceholdersTakeValuesInOrderAndMissingOnesReadNull)
+{
+    EXPECT_EQ(format(QStringLiteral("%@ %@"), {QStringLiteral("Acrobat"), QStringLiteral("11.0")}),
+              QStringLiteral("Acrobat 11.0"));
+    EXPECT_EQ(format(QStringLiteral("%@ %@"), {std::nullopt, QStringLiteral("2")}), QStringLiteral("(null) 2"));
+    EXPECT_EQ(format(QStringLiteral("version %@"), {}), QStringLiteral("version (null)"));
+    EXPECT_EQ(format(QStringLiteral("Error = %@"), {QStringLiteral("50% %@ done")}),
+              QStringLiteral("Error = 50% %@ done"))
+        << "a value is never formatted again";
+}
+
+TEST(FormatTest, PathComponentsJoinWithExactlyOneSlash)
+{
+    EXPECT_EQ(appendingPathComponent(QStringLiteral("/a"), QStringLiteral("b/c")), QStringLiteral("/a/b/c"));
+    EXPECT_EQ(appendingPathComponent(QStringLiteral("/a/"), QStringLiteral("b")), QStringLiteral("/a/b"));
+    EXPECT_EQ(appendingPathComponent(QStringLiteral("/a/"), QStringLiteral("/b")), QStringLiteral("/a/b"));
+    EXPECT_EQ(appendingPathComponent(QStringLiteral("/a"), QStringLiteral("/b")), QStringLiteral("/a/b"));
+}
+
+TEST(FormatTest, MajorVersionReadsLeadingDigitsOnly)
+{
+    EXPECT_EQ(majorVersion(QStringLiteral("15.006")), 15u);
+    EXPECT_EQ(majorVersion(QStringLiteral("11.0.23")), 11u);
+    EXPECT_EQ(majorVersion(QStringLiteral("2017")), 2017u);
+    EXPECT_EQ(majorVersion(QStringLiteral("-5")), 0u);
+    EXPECT_EQ(majorVersion(QStringLiteral("v9")), 0u);
+    EXPECT_EQ(majorVersion(QString()), 0u);
+    EXPECT_EQ(majorVersion(std::nullopt), 0u);
+    EXPECT_EQ(majorVersion(QStringLiteral("99999999999999999999")), 4294967295u);
+}
