@@ -1,0 +1,96 @@
+#include "DelegateHarness.h"
+
+#include "AdministratorShell_linux.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+// Runs the administrator fallback's real command texts through /bin/sh (as the current user, with
+// a stand-in for pkexec that simply runs its arguments) against folders whose names hold every
+// character a shell treats specially.
+class QuotingProofTest : public DelegateTest {
+protected:
+    QString root;
+
+    void SetUp() override
+    {
+        DelegateTest::SetUp();
+        root = temp.filePath(QStringLiteral("work"));
+        QDir().mkpath(root);
+        const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+        Fixtures::writeFile(standIn, "#!/bin/sh\nexec \"$@\"\n");
+        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    ALAppDelegate& delegateWithRealShell()
+    {
+        Platform::Services services = fakes.services(mainBundle);
+        services.administratorShell =
+            std::make_shared<Platform::PkexecAdministratorShell>(temp.filePath(QStringLiteral("pkexec")));
+        delegate = std::make_unique<ALAppDelegate>(services);
+        return *delegate;
+    }
+
+    QStringList everythingUnder(const QString& folder) const
+    {
+        QStringList entries;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            entries.append(QDir(folder).relativeFilePath(it.next()));
+        entries.sort();
+        return entries;
+    }
+};
+
+TEST_F(QuotingProofTest, CopyAndRemovalActOnExactlyTheNamedItems)
+{
+    const QStringList awkward{
+        QStringLiteral("single'quote"),
+        QStringLiteral("double\"quote"),
+        QStringLiteral("back\\slash"),
+        QStringLiteral("dollar$HOME$(touch dollar-ran)"),
+        QStringLiteral("back`touch tick-ran`quote"),
+        QStringLiteral("new\nline"),
+        QStringLiteral("all '; touch quote-ran; echo ' \"$(touch sub-ran)\" `touch tick2-ran` \\ \n end"),
+    };
+    ALAppDelegate& d = delegateWithRealShell();
+    for (const QString& name : awkward) {
+        SCOPED_TRACE(name.toStdString());
+        const QString source = root + QStringLiteral("/from ") + name + QStringLiteral("/Foldwise.acroplugin");
+        const QString folder = root + QStringLiteral("/to ") + name;
+        const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
+        Fixtures::makePluginCopy(source, QStringLiteral("2.5"));
+        QDir().mkpath(folder);
+        fakes.fileManager->failingCopies = {destination};
+        fakes.fileManager->failingRemovals = {destination};
+        const QStringList before = everythingUnder(root);
+
+        std::optional<QString> description;
+        ASSERT_TRUE(d.rootCopyFile(source, destination, &description)) << description.value_or(QString()).toStdString();
+        QStringList expected = before;
+        for (const QString& entry : everythingUnder(source))
+            expected.append(QDir(root).relativeFilePath(destination + QLatin1Char('/') + entry));
+        expected.append(QDir(root).relativeFilePath(destination));
+        expected.sort();
+        EXPECT_EQ(everythingUnder(root), expected) << "the copy made exactly the destination tree";
+
+        ASSERT_TRUE(d.rootEraseFile(destination, &description));
+        EXPECT_EQ(everythingUnder(root), before) << "the removal took exactly the destination";
+        QDir(root).removeRecursively();
+        QDir().mkpath(root);
+    }
+    EXPECT_EQ(fakes.fileManager->copies.size(), awkward.size());
+    EXPECT_TRUE(everythingUnder(QDir::currentPath()).filter(QStringLiteral("-ran")).isEmpty());
+}
+
+TEST_F(QuotingProofTest, OrdinaryPathsGiveThePlainCommandText)
+{
+    ALAppDelegate& d = makeDelegate();
+    fakes.fileManager->failingCopies = {QStringLiteral("/b c/Foldwise.acroplugin")};
+    d.rootCopyFile(QStringLiteral("/a b/Foldwise.acroplugin"), QStringLiteral("/b c/Foldwise.acroplugin"), nullptr);
+    EXPECT_EQ(fakes.shell->commands,
+              QStringList{QStringLiteral("'cp' -R '/a b/Foldwise.acroplugin' '/b c/Foldwise.acroplugin'")});
+    EXPECT_EQ(Platform::shellSingleQuoted(QStringLiteral("it's")), QStringLiteral("'it'\\''s'"));
+}
