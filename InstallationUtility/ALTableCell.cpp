@@ -115,11 +115,6 @@ void ALTableCell::setIcon(const QImage& icon)
     sharedIcon() = icon;
 }
 
-const QImage& ALTableCell::icon()
-{
-    return sharedIcon();
-}
-
 void ALTableCell::loadIconIfNeeded()
 {
     QImage& icon = sharedIcon();

@@ -19,7 +19,6 @@ public:
     // The icon every row shows. Replacing it with a null image makes the next drawing load it
     // from the main bundle again.
     static void setIcon(const QImage& icon);
-    static const QImage& icon();
 
 private:
     static QImage& sharedIcon();

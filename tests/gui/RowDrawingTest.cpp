@@ -190,21 +190,6 @@ TEST_F(RowDrawingTest, LongPathIsElidedInTheMiddleWithinTheLowerHalf)
     }
 }
 
-TEST_F(RowDrawingTest, ShortPathIsDrawnWhole)
-{
-    const QFont font = fontOfPixelSize(12);
-    const QFontMetricsF metrics(font);
-    const QImage image = draw(QRectF(2, 0, 400, 88), record(QString(), kPath));
-    QImage expected(image.size(), QImage::Format_ARGB32);
-    expected.fill(Qt::white);
-    QPainter painter(&expected);
-    painter.setFont(font);
-    painter.setPen(QColor::fromRgbF(0.5, 0.5, 0.5, 1));
-    painter.drawText(QPointF(96, 41 + metrics.ascent()), kPath);
-    painter.end();
-    EXPECT_EQ(image, expected);
-}
-
 TEST_F(RowDrawingTest, LongTitleIsNeitherTruncatedNorClipped)
 {
     const QString longTitle = QStringLiteral("Adobe Acrobat Professional Extended Edition Eleven Point Zero");
