@@ -10,26 +10,18 @@ using Platform::PkexecAdministratorShell;
 
 namespace {
 
-QString printedByShell(const QString& commandText)
-{
-    QProcess shell;
-    shell.start("/bin/sh", {"-c", commandText});
-    shell.waitForFinished(-1);
-    return QString::fromUtf8(shell.readAllStandardOutput());
-}
-
-// A stand-in for pkexec: a shell script with the given body.
-class PkexecStandIn : public ::testing::Test {
+// Stands in for pkexec with a shell script of the given body.
+class PlatformPkexecShellTest : public ::testing::Test {
 protected:
-    PkexecAdministratorShell shellRunning(const QByteArray& body)
+    PkexecAdministratorShell::Result run(const QByteArray& standInBody, const QString& commandText)
     {
         const QString path = m_folder.filePath("pkexec");
         QFile script(path);
         EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\n" + body + "\n");
+        script.write("#!/bin/sh\n" + standInBody + "\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return PkexecAdministratorShell(path);
+        return PkexecAdministratorShell(path).run(commandText);
     }
 
     QTemporaryDir m_folder;
@@ -37,80 +29,57 @@ protected:
 
 }  // namespace
 
-TEST(ShellSingleQuotedTest, ShellGivesBackTheExactText)
+TEST(PlatformShellQuotingTest, ShellGivesBackTheExactText)
 {
-    const QStringList texts = {
-        "",
-        "plain",
-        "it's",
-        "''",
-        "\"double\" \\back\\slash",
-        "$HOME `id` $(id) ${x}",
-        "line one\nline two\n",
-        "; rm -rf / #",
-        "*?[a] ~ & | < >",
-        QString::fromUtf8("naïve ünïcode"),
-    };
-    for (const QString& text : texts) {
-        EXPECT_EQ(printedByShell("printf %s " + Platform::shellSingleQuoted(text)), text)
-            << text.toStdString();
+    for (const QString& text : {QString(), QStringLiteral("it's ''"), QStringLiteral("\"double\" \\back\\slash"),
+                                QStringLiteral("$HOME `id` $(id) ${x}"), QStringLiteral("one\ntwo\n"),
+                                QStringLiteral("; rm -rf / # *?[a] ~ & | < >"), QString::fromUtf8("naïve")}) {
+        QProcess shell;
+        shell.start("/bin/sh", {"-c", "printf %s " + Platform::shellSingleQuoted(text)});
+        shell.waitForFinished(-1);
+        EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()), text) << text.toStdString();
     }
 }
 
-TEST_F(PkexecStandIn, SuccessGivesStandardOutputLessOneNewline)
+TEST_F(PlatformPkexecShellTest, SuccessGivesStandardOutputLessOneNewline)
 {
-    PkexecAdministratorShell shell = shellRunning("exec \"$@\"");
-    const auto result = shell.run("printf 'first\\nsecond\\n\\n'; echo ignored >&2");
+    // The stand-in also checks that the command text arrives as the one argument after sh -c.
+    const auto result = run("[ \"$1 $2 $#\" = '/bin/sh -c 3' ] && exec \"$@\"",
+                            "x='a b'; printf '%s\\n\\n' \"$x\"; echo ignored >&2");
     ASSERT_TRUE(result.succeeded());
-    EXPECT_EQ(*result.output, "first\nsecond\n");
+    EXPECT_EQ(*result.output, "a b\n");
     EXPECT_FALSE(result.errorNumber);
     EXPECT_FALSE(result.errorMessage);
 }
 
-TEST_F(PkexecStandIn, CommandTextReachesTheShellAsOneArgument)
+TEST_F(PlatformPkexecShellTest, DismissedPromptIsUserCancelled)
 {
-    PkexecAdministratorShell shell = shellRunning("[ \"$1\" = /bin/sh ] && [ \"$2\" = -c ] && [ $# -eq 3 ] && exec \"$@\"");
-    const auto result = shell.run("x='a b'; printf '%s' \"$x\"");
-    ASSERT_TRUE(result.succeeded());
-    EXPECT_EQ(*result.output, "a b");
-}
-
-TEST_F(PkexecStandIn, DismissedPromptIsUserCancelled)
-{
-    const auto result = shellRunning("exit 126").run("true");
+    const auto result = run("exit 126", "true");
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(result.errorNumber, Platform::kUserCancelledErrorNumber);
     EXPECT_FALSE(result.errorMessage);
 }
 
-TEST_F(PkexecStandIn, FailureCarriesStandardErrorTrimmed)
+TEST_F(PlatformPkexecShellTest, FailureCarriesStandardErrorTrimmed)
 {
-    const auto result = shellRunning("exec \"$@\"").run("echo partial; printf '  cp: denied\\n\\n' >&2; exit 1");
+    auto result = run("exec \"$@\"", "echo partial; printf '  cp: denied\\n\\n' >&2; exit 1");
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(result.errorMessage, QStringLiteral("cp: denied"));
     EXPECT_FALSE(result.errorNumber);
-}
 
-TEST_F(PkexecStandIn, FailureWithoutStandardErrorHasNoMessage)
-{
-    const auto result = shellRunning("printf ' \\n' >&2; exit 3").run("true");
+    result = run("printf ' \\n' >&2; exit 3", "true");
     EXPECT_FALSE(result.succeeded());
     EXPECT_FALSE(result.errorMessage);
-    EXPECT_FALSE(result.errorNumber);
-}
 
-TEST_F(PkexecStandIn, CrashIsAFailure)
-{
-    const auto result = shellRunning("echo killed >&2; kill -KILL $$").run("true");
+    result = run("echo killed >&2; kill -KILL $$", "true");
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(result.errorMessage, QStringLiteral("killed"));
 }
 
-TEST_F(PkexecStandIn, MissingProgramIsReported)
+TEST_F(PlatformPkexecShellTest, MissingProgramIsReported)
 {
     const auto result = PkexecAdministratorShell(m_folder.filePath("no-such-pkexec")).run("true");
     EXPECT_FALSE(result.succeeded());
     EXPECT_FALSE(result.errorNumber);
-    ASSERT_TRUE(result.errorMessage);
-    EXPECT_FALSE(result.errorMessage->isEmpty());
+    EXPECT_FALSE(result.errorMessage.value_or(QString()).isEmpty());
 }
