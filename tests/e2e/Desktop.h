@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace E2E {
+
+using namespace std::chrono_literals;
+using Milliseconds = std::chrono::milliseconds;
+
+// Asks again every tenth of a second until the condition holds or the time is up.
+bool eventually(const std::function<bool()>& condition, Milliseconds timeout = 5s);
+
+// A process the test started; ended when the guard goes, whatever the test's outcome: asked to
+// stop first, so Xvfb can remove its lock and socket, then killed.
+class ChildProcess {
+public:
+    ChildProcess(const QString& program, const QStringList& arguments,
+                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                 const QString& logFile = QString());
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return m_started; }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 pid() const { return m_process.processId(); }
+    QProcess& process() { return m_process; }
+    // Waits for the process to end by itself.
+    bool waitForExit(Milliseconds timeout);
+    void stop();
+
+private:
+    QProcess m_process;
+    bool m_started = false;
+};
+
+// What a short command run to its end gave back.
+struct CommandResult {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray output;
+    QByteArray errors;
+    bool succeeded() const { return finished && exitCode == 0; }
+};
+
+// A virtual display of our own, and the person at it: finds windows, looks at them, clicks and
+// types through xdotool and imagemagick's import. No window manager runs.
+class Desktop {
+public:
+    Desktop();
+    ~Desktop();
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    // Empty when Xvfb did not start; the reason is in error().
+    QString display() const { return m_display; }
+    QString error() const { return m_error; }
+
+    CommandResult run(const QString& program, const QStringList& arguments, Milliseconds timeout = 10s) const;
+
+    // The first visible window whose whole name is name, waiting for it to appear.
+    std::optional<QString> waitForWindow(const QString& name, Milliseconds timeout = 15s) const;
+    // Whether a visible window of that name is there now.
+    bool hasWindow(const QString& name) const;
+    // The window's frame in screen coordinates.
+    std::optional<QRect> geometry(const QString& window) const;
+    QImage screenshot(const QString& window) const;
+    // Presses and lets go the first mouse button at a point given in the window's coordinates.
+    bool click(const QString& window, const QPoint& point) const;
+    // Presses the first mouse button at one point and lets it go at another.
+    bool drag(const QString& window, const QPoint& from, const QPoint& to) const;
+    // Gives the window the keyboard, then types the keys (xdotool's names, as "ctrl+q").
+    bool key(const QString& window, const QString& keys) const;
+
+private:
+    QString m_display;
+    QString m_error;
+    QString m_logPath;
+    std::unique_ptr<ChildProcess> m_server;
+};
+
+}  // namespace E2E
