@@ -1,5 +1,6 @@
 #include "Alerts.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -11,7 +12,8 @@ class MessageBoxAlerts : public Alerts {
 public:
     void runAlertPanel(const QString& title, const QString& message, const QString& button) override
     {
-        QMessageBox box;
+        // Over the window the user is looking at, so a window manager keeps it in front of it.
+        QMessageBox box(QApplication::activeWindow());
         box.setIcon(QMessageBox::Warning);
         box.setWindowTitle(title);
         box.setText(message);
