@@ -2,6 +2,8 @@
 
 #include "Format.h"
 
+#include <QFileInfo>
+
 namespace AppIcon {
 
 namespace {
@@ -31,7 +33,8 @@ std::optional<QString> appIconPath(const Platform::Bundle& bundle)
 std::optional<QImage> appIcon(const Platform::Bundle& bundle)
 {
     const std::optional<QString> path = appIconPath(bundle);
-    if (!path)
+    // Only regular files: a pipe would block the launch and a device might never end.
+    if (!path || !QFileInfo(*path).isFile())
         return std::nullopt;
     QImage image(*path);
     if (image.isNull())

@@ -150,6 +150,10 @@ bool LocalFileManager::copyTree(const fs::path& from, const fs::path& to)
     case fs::file_type::regular:
         if (!fs::copy_file(from, to, fs::copy_options::none, error) || error)
             return false;
+        // copy_file gave the copy the source's permission bits already; only set-ID bits are
+        // left to clear.
+        if ((status.permissions() & ~kKeptPermissions) == fs::perms::none)
+            return true;
         break;
     case fs::file_type::directory: {
         if (!fs::create_directory(to, error) || error)

@@ -328,11 +328,10 @@ std::optional<QVariantMap> PropertyList::dictionaryWithContentsOfFile(const QStr
     if (!QFileInfo(path).isFile())
         return std::nullopt;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
         return std::nullopt;
-    const QByteArray data = file.read(kMaxFileSize + 1);
-    if (data.size() > kMaxFileSize)
-        return std::nullopt;
+    // Asking for more than the file holds would allocate all of it up front.
+    const QByteArray data = file.read(file.size());
     return dictionaryFromData(data);
 }
 

@@ -4,3 +4,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 ctest --preset default
+
+# A bounded fuzzing run over the Info.plist readers (clang, libFuzzer, ASan and UBSan).
+scripts/fuzz.sh 30
+
+# The unit and GUI tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan

@@ -99,6 +99,21 @@ TEST_F(PlatformFileManagerTest, CopiesATreeKeepingLinksAndPermissions)
     EXPECT_EQ(entriesOf(m_target), (QStringList{"Copy", "tool"}));
 }
 
+TEST_F(PlatformFileManagerTest, CopiesPermissionBitsExactlyButNoSetIdBits)
+{
+    namespace fs = std::filesystem;
+    const fs::path source = QFile::encodeName(m_source).toStdString();
+    // Bits a umask would take away, and set-ID bits on a file and a folder.
+    fs::permissions(source / "a.txt", fs::perms(0666));
+    fs::permissions(source / "bin/tool", fs::perms(06755));
+    fs::permissions(source / "sub", fs::perms(02775));
+    ASSERT_TRUE(m_manager.copyItem(m_source, m_target + "/Copy"));
+    const fs::path copy = QFile::encodeName(m_target + "/Copy").toStdString();
+    EXPECT_EQ(fs::status(copy / "a.txt").permissions(), fs::perms(0666));
+    EXPECT_EQ(fs::status(copy / "bin/tool").permissions(), fs::perms(0755));
+    EXPECT_EQ(fs::status(copy / "sub").permissions(), fs::perms(0775));
+}
+
 TEST_F(PlatformFileManagerTest, RefusesExistingDestinationMissingSourceOrParent)
 {
     writeFile(m_target + "/Copy/keep.txt", "mine");

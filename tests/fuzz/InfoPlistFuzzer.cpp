@@ -1,0 +1,80 @@
+// Feeds arbitrary bytes to everything that reads an application's Info.plist: the property-list
+// reader itself, the folder-scanning registry, and discovery's record building (the bytes are
+// both the Acrobat's Info.plist and the Info.plist of a plug-in copy installed inside it).
+
+#include "ALAppDelegate.h"
+#include "ApplicationRegistry_linux.h"
+#include "Fakes.h"
+#include "Fixtures.h"
+#include "PropertyList.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+// On a memory file system when there is one: rewriting a file on disk for every input waits for
+// the disk.
+QString scratchTemplate()
+{
+    const QString root = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    return root + QStringLiteral("/fuzz_info_plist-XXXXXX");
+}
+
+struct Scene {
+    QTemporaryDir temp{scratchTemplate()};
+    QString mainBundle;
+    QString applications;
+    QString acrobatInfo;
+    QString copyInfo;
+    QString marker;
+    FakeServices fakes;
+    std::unique_ptr<ALAppDelegate> delegate;
+    std::unique_ptr<Platform::FolderScanRegistry> registry;
+
+    Scene()
+    {
+        mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("Installer.app")));
+        marker = mainBundle + QStringLiteral("/Contents/Resources/Marker.pdf");
+        applications = temp.filePath(QStringLiteral("Applications"));
+        const QString acrobat = applications + QStringLiteral("/Acrobat.app");
+        acrobatInfo = acrobat + QStringLiteral("/Contents/Info.plist");
+        copyInfo = acrobat
+            + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
+        fakes.supportFolders = {temp.filePath(QStringLiteral("Application Support"))};
+        fakes.registry->applications = {acrobat};
+        delegate = std::make_unique<ALAppDelegate>(fakes.services(mainBundle));
+        registry = std::make_unique<Platform::FolderScanRegistry>(QStringList{applications});
+    }
+};
+
+Scene* scene = nullptr;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static QCoreApplication application(*argc, *argv);
+    // Destroyed at exit before the application, taking its temporary folder with it.
+    static Scene instance;
+    scene = &instance;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    (void)Platform::PropertyList::dictionaryFromData(bytes);
+
+    Fixtures::writeFile(scene->acrobatInfo, bytes);
+    Fixtures::writeFile(scene->copyInfo, bytes);
+    (void)scene->registry->editorApplicationsForDocument(scene->marker);
+    scene->delegate->searchForAcrobat();
+    return 0;
+}

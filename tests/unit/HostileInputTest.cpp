@@ -1,0 +1,384 @@
+#include "DelegateHarness.h"
+
+#include "AdministratorShell_linux.h"
+#include "ApplicationRegistry_linux.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+// Discovery and the administrator fallback against application folders that someone else
+// controls: each case must end with a clear outcome, and the bundles that are fine must still
+// be found.
+class HostileInputTest : public DelegateTest {
+protected:
+    // A delegate whose registry really scans the applications folder (and any extra roots).
+    ALAppDelegate& scanningDelegate(const QStringList& extraRoots = {})
+    {
+        Platform::Services services = fakes.services(mainBundle);
+        services.applicationRegistry = std::make_shared<Platform::FolderScanRegistry>(QStringList{apps} + extraRoots);
+        delegate = std::make_unique<ALAppDelegate>(services);
+        return *delegate;
+    }
+
+    static QStringList pathsOf(const ALAppDelegate& d)
+    {
+        QStringList paths;
+        for (const QVariantMap& record : d.acrobatInstances())
+            paths.append(record.value(ALKey::Path).toString());
+        return paths;
+    }
+
+    QString acrobat(const QString& relativePath, const QString& version = QStringLiteral("17.0"))
+    {
+        return Fixtures::makeAcrobat(apps + QLatin1Char('/') + relativePath, version);
+    }
+
+    QString marker() const { return mainBundle + QStringLiteral("/Contents/Resources/Marker.pdf"); }
+
+    QStringList fifos;
+
+    void makeFifo(const QString& path)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0) << path.toStdString();
+        fifos.append(path);
+    }
+
+    // Runs `work` while watching the pipes made so far, and gives back those that something
+    // opened for reading. A pipe opened that way blocks its reader until a writer comes, so the
+    // watcher plays the writer and lets it go: a fault fails the test instead of hanging it.
+    QStringList pipesOpenedDuring(const std::function<void()>& work)
+    {
+        std::atomic<bool> done = false;
+        QStringList opened;
+        std::vector<QByteArray> paths;
+        for (const QString& fifo : fifos)
+            paths.push_back(QFile::encodeName(fifo));
+        std::thread watcher([&] {
+            while (!done) {
+                for (size_t i = 0; i < paths.size(); ++i) {
+                    const int fd = ::open(paths[i].constData(), O_WRONLY | O_NONBLOCK);
+                    if (fd >= 0) {
+                        ::close(fd);
+                        if (!opened.contains(fifos.at(qsizetype(i))))
+                            opened.append(fifos.at(qsizetype(i)));
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        work();
+        done = true;
+        watcher.join();
+        return opened;
+    }
+
+    static void link(const QString& target, const QString& path)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0)
+            << path.toStdString();
+    }
+};
+
+namespace {
+
+QByteArray bigEndian(quint64 value, int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = size - 1; i >= 0; --i, value >>= 8)
+        bytes[i] = char(value & 0xFF);
+    return bytes;
+}
+
+QByteArray asciiObject(const QByteArray& text)
+{
+    if (text.size() < 15)
+        return char(0x50 | text.size()) + text;
+    return "\x5F\x10" + QByteArray(1, char(text.size())) + text;
+}
+
+// A binary Acrobat Info.plist whose "Deep" entry is `levels` arrays, each inside the last.
+QByteArray deepBinaryAcrobatInfo(int levels)
+{
+    std::vector<QByteArray> objects;
+    objects.push_back("\xD2" + bigEndian(1, 4) + bigEndian(2, 4) + bigEndian(3, 4) + bigEndian(4, 4));
+    objects.push_back(asciiObject("CFBundleIdentifier"));
+    objects.push_back(asciiObject("Deep"));
+    objects.push_back(asciiObject("com.adobe.Acrobat.Pro"));
+    for (int level = 0; level < levels - 1; ++level)
+        objects.push_back("\xA1" + bigEndian(quint64(5 + level), 4));
+    objects.push_back("\xA0");
+    QByteArray out = "bplist00";
+    QByteArray table;
+    for (const QByteArray& object : objects) {
+        table += bigEndian(quint64(out.size()), 4);
+        out += object;
+    }
+    const quint64 tableOffset = quint64(out.size());
+    return out + table + QByteArray(6, '\0') + char(4) + char(4) + bigEndian(objects.size(), 8)
+        + bigEndian(0, 8) + bigEndian(tableOffset, 8);
+}
+
+// An XML Acrobat Info.plist whose "Deep" entry is `levels` arrays, each inside the last.
+QByteArray deepXmlAcrobatInfo(int levels)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>CFBundleIdentifier</key><string>com.adobe.Acrobat.Pro</string>"
+           "<key>CFBundleDocumentTypes</key><array><dict><key>CFBundleTypeRole</key><string>Editor</string>"
+           "<key>CFBundleTypeExtensions</key><array><string>pdf</string></array></dict></array><key>Deep</key>"
+        + QByteArray("<array>").repeated(levels) + QByteArray("</array>").repeated(levels) + "</dict></plist>\n";
+}
+
+// Makes a folder and writes a file through raw byte names, which QString cannot always carry.
+void writeRawFile(const std::string& folder, const std::string& name, const QByteArray& content)
+{
+    for (size_t slash = 0; (slash = folder.find('/', slash + 1)) != std::string::npos;)
+        ::mkdir(folder.substr(0, slash).c_str(), 0755);
+    ::mkdir(folder.c_str(), 0755);
+    const int fd = ::open((folder + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << folder << "/" << name;
+    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+}
+
+}  // namespace
+
+TEST_F(HostileInputTest, ThousandsOfFoldersHideExactlyTheirBundles)
+{
+    QStringList acrobats;
+    QStringList otherEditors;
+    for (int i = 0; i < 3000; ++i) {
+        const QString folder = apps + QStringLiteral("/Folder %1").arg(i, 4, 10, QLatin1Char('0'));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        if (i % 100 == 7)
+            acrobats.append(acrobat(QStringLiteral("Folder %1/Acrobat.app").arg(i, 4, 10, QLatin1Char('0'))));
+        if (i % 300 == 11) {
+            otherEditors.append(folder + QStringLiteral("/Preview.app"));
+            Fixtures::makeBundle(otherEditors.last(), Fixtures::acrobatInfo(QStringLiteral("Preview"), QStringLiteral("1"),
+                                                                           QStringLiteral("com.example.Preview")));
+        }
+        if (i % 500 == 13) {
+            ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/Empty.app")));
+        }
+    }
+    QStringList editors = acrobats + otherEditors;
+    editors.sort();
+
+    EXPECT_EQ(Platform::FolderScanRegistry({apps}).editorApplicationsForDocument(marker()), editors);
+    ALAppDelegate& d = scanningDelegate();
+    d.searchForAcrobat();
+    EXPECT_EQ(pathsOf(d), acrobats);
+}
+
+TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking)
+{
+    const QString good = acrobat(QStringLiteral("Good.app"));
+    // Names that look like folders or bundles but are not.
+    link(apps + QStringLiteral("/Nowhere"), apps + QStringLiteral("/Dangling.app"));
+    link(apps + QStringLiteral("/Nowhere"), apps + QStringLiteral("/Dangling"));
+    makeFifo(apps + QStringLiteral("/Pipe.app"));
+    makeFifo(apps + QStringLiteral("/Pipe"));
+    Fixtures::writeFile(apps + QStringLiteral("/File.app"), "not a folder");
+    Fixtures::writeFile(apps + QStringLiteral("/Folder"), "not a folder");
+    // Bundles whose parts are not what they claim.
+    Fixtures::writeFile(apps + QStringLiteral("/ContentsIsAFile.app/Contents"), "not a folder");
+    ASSERT_TRUE(QDir().mkpath(apps + QStringLiteral("/InfoIsAFolder.app/Contents/Info.plist")));
+    makeFifo(apps + QStringLiteral("/InfoIsAPipe.app/Contents/Info.plist"));
+    makeFifo(apps + QStringLiteral("/Elsewhere/pipe"));
+    link(apps + QStringLiteral("/Elsewhere/pipe"), apps + QStringLiteral("/InfoLinksToAPipe.app/Contents/Info.plist"));
+    link(QStringLiteral("/dev/zero"), apps + QStringLiteral("/InfoIsADevice.app/Contents/Info.plist"));
+    link(QStringLiteral("Info.plist"), apps + QStringLiteral("/InfoIsALoop.app/Contents/Info.plist"));
+    link(QStringLiteral("Contents"), apps + QStringLiteral("/ContentsIsALoop.app/Contents"));
+    // Acrobats whose icon or installed copy is a pipe: found, without the icon or the copy's details.
+    QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("11.0"));
+    info.insert(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon.png"));
+    const QString iconIsAPipe = apps + QStringLiteral("/IconIsAPipe.app");
+    Fixtures::makeBundle(iconIsAPipe, info);
+    makeFifo(iconIsAPipe + QStringLiteral("/Contents/Resources/AppIcon.png"));
+    const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
+    makeFifo(copyIsAPipe
+             + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist"));
+    // Application folders that cannot be listed.
+    const QString fileRoot = temp.filePath(QStringLiteral("file-root"));
+    Fixtures::writeFile(fileRoot, "not a folder");
+    const QString pipeRoot = temp.filePath(QStringLiteral("pipe-root"));
+    makeFifo(pipeRoot);
+    const QString danglingRoot = temp.filePath(QStringLiteral("dangling-root"));
+    link(temp.filePath(QStringLiteral("nowhere")), danglingRoot);
+
+    ALAppDelegate& d = scanningDelegate({fileRoot, pipeRoot, danglingRoot, temp.filePath(QStringLiteral("missing"))});
+    const QStringList opened = pipesOpenedDuring([&] { d.searchForAcrobat(); });
+    EXPECT_TRUE(opened.isEmpty()) << "discovery opened pipes: " << opened.join(QStringLiteral(", ")).toStdString();
+    ASSERT_EQ(pathsOf(d), (QStringList{copyIsAPipe, good, iconIsAPipe}));
+    const QVariantMap copyRecord = d.acrobatInstances().at(0);
+    EXPECT_EQ(copyRecord.value(ALKey::FW).toList().size(), 1) << "the copy is there, its details are not";
+    EXPECT_FALSE(copyRecord.value(ALKey::FW).toList().first().toMap().contains(ALKey::Version));
+    EXPECT_FALSE(d.acrobatInstances().at(2).contains(ALKey::Icon));
+}
+
+TEST_F(HostileInputTest, LinkLoopsAreNeitherFollowedNorFatal)
+{
+    const QString good = acrobat(QStringLiteral("Nested/Good.app"));
+    link(QStringLiteral("."), apps + QStringLiteral("/a"));
+    link(QStringLiteral("a"), apps + QStringLiteral("/b"));
+    link(QStringLiteral(".."), apps + QStringLiteral("/Nested/up"));
+    link(QStringLiteral("Loop.app"), apps + QStringLiteral("/Loop.app"));
+    link(apps + QStringLiteral("/Nested/Good.app"), apps + QStringLiteral("/Alias.app"));
+    // The registry may still hand out paths that loop; they are no bundles.
+    ALAppDelegate& d = scanningDelegate();
+    d.searchForAcrobat();
+    EXPECT_EQ(pathsOf(d), QStringList{good});
+
+    fakes.registry->applications = {apps + QStringLiteral("/Loop.app"), apps + QStringLiteral("/b/b/b/Nested/Good.app")};
+    // A support folder that loops holds no installed copy.
+    const QString loopingSupport = temp.filePath(QStringLiteral("LoopingSupport"));
+    link(QStringLiteral("LoopingSupport"), loopingSupport);
+    fakes.supportFolders = {loopingSupport};
+    ALAppDelegate& viaLinks = makeDelegate();
+    viaLinks.searchForAcrobat();
+    ASSERT_EQ(pathsOf(viaLinks), QStringList{apps + QStringLiteral("/b/b/b/Nested/Good.app")});
+    EXPECT_FALSE(viaLinks.acrobatInstances().first().contains(ALKey::FW));
+}
+
+TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
+{
+    const QString before = acrobat(QStringLiteral("A Good.app"));
+    const QString after = acrobat(QStringLiteral("Z Good.app"));
+    auto info = [this](const QString& name) { return apps + QLatin1Char('/') + name + QStringLiteral("/Contents/Info.plist"); };
+    Fixtures::writeFile(info(QStringLiteral("Empty.app")), QByteArray());
+    Fixtures::writeFile(info(QStringLiteral("Garbage.app")), QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 18));
+    Fixtures::writeFile(info(QStringLiteral("Truncated.app")), deepXmlAcrobatInfo(3).left(200));
+    Fixtures::writeFile(info(QStringLiteral("DeepXml.app")), deepXmlAcrobatInfo(100'000));
+    Fixtures::writeFile(info(QStringLiteral("DeepBinary.app")), deepBinaryAcrobatInfo(100'000));
+    // The same, nested a little: Acrobats, so that only the depth keeps the deep ones out.
+    const QString shallowXml = apps + QStringLiteral("/ShallowXml.app");
+    Fixtures::writeFile(info(QStringLiteral("ShallowXml.app")), deepXmlAcrobatInfo(10));
+    const QString shallowBinary = apps + QStringLiteral("/ShallowBinary.app");
+    Fixtures::writeFile(info(QStringLiteral("ShallowBinary.app")), deepBinaryAcrobatInfo(10));
+    QByteArray noise(10 * 1024 * 1024, '\0');
+    quint32 state = 12345;
+    for (char& byte : noise)
+        byte = char((state = state * 1103515245u + 12345u) >> 24);
+    Fixtures::writeFile(info(QStringLiteral("HugeGarbage.app")), "bplist00" + noise);
+    Fixtures::writeFile(info(QStringLiteral("HugeXmlGarbage.app")), "<plist><dict>" + noise);
+    {
+        // 1 GB that takes no room: far over what we read at all.
+        Fixtures::writeFile(info(QStringLiteral("Sparse.app")), "<plist>");
+        QFile sparse(info(QStringLiteral("Sparse.app")));
+        ASSERT_TRUE(sparse.open(QIODevice::ReadWrite) && sparse.resize(qint64(1) << 30));
+    }
+    // 10 MB that is a fine Info.plist: found like any other.
+    QVariantMap huge = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
+    huge.insert(QStringLiteral("Padding"), QString(10 * 1024 * 1024, QLatin1Char('x')));
+    const QString hugeButFine = apps + QStringLiteral("/Huge.app");
+    Fixtures::makeBundle(hugeButFine, huge);
+
+    ALAppDelegate& d = scanningDelegate();
+    d.searchForAcrobat();
+    EXPECT_EQ(pathsOf(d), (QStringList{before, hugeButFine, shallowXml, after}));
+
+    // Handed straight to discovery, the damaged ones are no Acrobats either. (The binary ones
+    // claim no document types, so only this way do they reach discovery.)
+    for (const char* name : {"Empty.app", "Garbage.app", "Truncated.app", "DeepXml.app", "DeepBinary.app",
+                             "ShallowBinary.app", "HugeGarbage.app", "HugeXmlGarbage.app", "Sparse.app"})
+        fakes.registry->applications.append(apps + QLatin1Char('/') + QLatin1String(name));
+    ALAppDelegate& direct = makeDelegate();
+    direct.searchForAcrobat();
+    EXPECT_EQ(pathsOf(direct), QStringList{shallowBinary});
+}
+
+TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
+{
+    const QString good = acrobat(QStringLiteral("Good.app"));
+    const std::string root = QFile::encodeName(apps).toStdString();
+    const QByteArray acrobatInfo = [] {
+        QTemporaryDir scratch;
+        Fixtures::makeAcrobat(scratch.filePath(QStringLiteral("A.app")), QStringLiteral("11.0"));
+        QFile file(scratch.filePath(QStringLiteral("A.app/Contents/Info.plist")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(acrobatInfo.isEmpty());
+    const std::string badBundle = root + "/Acrobat \xff\xfe.app";
+    const std::string badFolder = root + "/Folder \xc3\x28";
+    // QTemporaryDir cannot name these to remove them.
+    const std::shared_ptr<void> cleanUp(nullptr, [&](void*) {
+        std::error_code ignored;
+        std::filesystem::remove_all(badBundle, ignored);
+        std::filesystem::remove_all(badFolder, ignored);
+    });
+    writeRawFile(badBundle + "/Contents", "Info.plist", acrobatInfo);
+    writeRawFile(badFolder + "/Inner.app/Contents", "Info.plist", acrobatInfo);
+    // The name Qt reads the first one as; it is a bundle of its own and must be found once.
+    const QString lookalike = acrobat(QStringLiteral("Acrobat \uFFFD\uFFFD.app"), QStringLiteral("15.0"));
+
+    ALAppDelegate& d = scanningDelegate();
+    d.searchForAcrobat();
+    ASSERT_EQ(pathsOf(d), (QStringList{lookalike, good}));
+    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::Version).toString(), QStringLiteral("15.0"));
+}
+
+TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
+{
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    Fixtures::writeFile(standIn, "#!/bin/sh\nexec \"$@\"\n");
+    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString name = QStringLiteral(
+        "Acro'bat \"$(touch hostile-ran)\" `touch hostile-ran2` $HOME ${IFS} '; touch hostile-ran3; ' \\ \n.app");
+    const QString path = acrobat(name, QStringLiteral("11.0"));
+    const QString folder = path + QStringLiteral("/Contents/Plug-ins");
+    const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    fakes.registry->applications = {path};
+    fakes.fileManager->failingCopies = {destination};
+    fakes.fileManager->failingRemovals = {destination};
+
+    Platform::Services services = fakes.services(mainBundle);
+    services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
+    nib = loadMainWindowNib(services);
+    auto& d = *static_cast<ALAppDelegate*>(nib.delegate.get());
+    d.searchForAcrobat();
+    d.table()->selectRow(0);
+
+    auto everything = [](const QString& under) {
+        QStringList entries;
+        QDirIterator it(under, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            entries.append(it.next());
+        entries.sort();
+        return entries;
+    };
+    const QStringList before = everything(temp.path());
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    ASSERT_EQ(fakes.fileManager->copies.size(), 1);
+    QStringList expected = before;
+    const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+    expected.append(destination);
+    for (const QString& entry : everything(plugin))
+        expected.append(destination + entry.mid(plugin.size()));
+    expected.sort();
+    EXPECT_EQ(everything(temp.path()), expected) << "the copy made exactly the plug-in inside that Acrobat";
+    EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+
+    d.table()->selectRow(0);
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_EQ(everything(temp.path()), before) << "the removal took exactly the copy";
+    EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
+    EXPECT_TRUE(everything(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
+}
