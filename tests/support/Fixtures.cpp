@@ -68,6 +68,27 @@ void writePlist(const QString& path, const QVariantMap& root)
     writeFile(path, out.toUtf8());
 }
 
+QByteArray bigEndian(quint64 value, int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = size - 1; i >= 0; --i, value >>= 8)
+        bytes[i] = char(value & 0xFF);
+    return bytes;
+}
+
+QByteArray binaryPlistOf(const std::vector<QByteArray>& objects)
+{
+    QByteArray out = "bplist00";
+    QByteArray table;
+    for (const QByteArray& object : objects) {
+        table += bigEndian(quint64(out.size()), 4);
+        out += object;
+    }
+    const quint64 tableOffset = quint64(out.size());
+    return out + table + QByteArray(6, '\0') + char(4) + char(4) + bigEndian(objects.size(), 8) + bigEndian(0, 8)
+        + bigEndian(tableOffset, 8);
+}
+
 void makeBundle(const QString& path, const QVariantMap& info)
 {
     writePlist(path + QStringLiteral("/Contents/Info.plist"), info);

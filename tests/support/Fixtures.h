@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariantMap>
 #include <optional>
+#include <vector>
 
 // Fixture bundles written into temporary folders.
 namespace Fixtures {
@@ -10,6 +11,12 @@ namespace Fixtures {
 // Writes an XML property list of strings, booleans, integers, lists and dictionaries.
 void writePlist(const QString& path, const QVariantMap& root);
 void writeFile(const QString& path, const QByteArray& content);
+
+// The value in `size` bytes, most significant first.
+QByteArray bigEndian(quint64 value, int size);
+// A binary property list of already encoded objects, the first being the root; references and
+// offsets are four bytes wide.
+QByteArray binaryPlistOf(const std::vector<QByteArray>& objects);
 
 // An application bundle at path with the given information dictionary.
 void makeBundle(const QString& path, const QVariantMap& info);

@@ -96,13 +96,7 @@ protected:
 
 namespace {
 
-QByteArray bigEndian(quint64 value, int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = size - 1; i >= 0; --i, value >>= 8)
-        bytes[i] = char(value & 0xFF);
-    return bytes;
-}
+using Fixtures::bigEndian;
 
 QByteArray asciiObject(const QByteArray& text)
 {
@@ -122,15 +116,7 @@ QByteArray deepBinaryAcrobatInfo(int levels)
     for (int level = 0; level < levels - 1; ++level)
         objects.push_back("\xA1" + bigEndian(quint64(5 + level), 4));
     objects.push_back("\xA0");
-    QByteArray out = "bplist00";
-    QByteArray table;
-    for (const QByteArray& object : objects) {
-        table += bigEndian(quint64(out.size()), 4);
-        out += object;
-    }
-    const quint64 tableOffset = quint64(out.size());
-    return out + table + QByteArray(6, '\0') + char(4) + char(4) + bigEndian(objects.size(), 8)
-        + bigEndian(0, 8) + bigEndian(tableOffset, 8);
+    return Fixtures::binaryPlistOf(objects);
 }
 
 // An XML Acrobat Info.plist whose "Deep" entry is `levels` arrays, each inside the last.

@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "PropertyList.h"
 
 #include <QDateTime>
@@ -19,28 +20,14 @@ QByteArray xmlPlist(const QByteArray& body)
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
 }
 
-QByteArray bigEndian(quint64 value, int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = size - 1; i >= 0; --i, value >>= 8)
-        bytes[i] = char(value & 0xFF);
-    return bytes;
-}
+using Fixtures::bigEndian;
 
 // A binary property list from encoded objects whose first is {object 1: object 2}; references
 // are four bytes wide.
 QByteArray binaryPlist(std::vector<QByteArray> objects)
 {
     objects.insert(objects.begin(), QByteArray(1, char(0xD1)) + bigEndian(1, 4) + bigEndian(2, 4));
-    QByteArray out = "bplist00";
-    QByteArray table;
-    for (const QByteArray& object : objects) {
-        table += bigEndian(quint64(out.size()), 4);
-        out += object;
-    }
-    const quint64 tableOffset = quint64(out.size());
-    return out + table + QByteArray(6, '\0') + char(4) + char(4) + bigEndian(objects.size(), 8) + bigEndian(0, 8)
-        + bigEndian(tableOffset, 8);
+    return Fixtures::binaryPlistOf(objects);
 }
 
 QByteArray arrayObject(const std::vector<quint64>& refs)
