@@ -55,10 +55,6 @@ unsigned majorVersion(const std::optional<QString>& version)
     return static_cast<unsigned>(value);
 }
 
-}  // namespace Platform
-
-namespace Platform {
-
 std::optional<QString> textOf(const QVariant& value)
 {
     switch (value.typeId()) {

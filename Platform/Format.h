@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <initializer_list>
 #include <optional>
 
@@ -16,12 +17,6 @@ QString appendingPathComponent(const QString& path, const QString& component);
 // The leading decimal digits of a version string as a number: "15.006" gives 15;
 // a missing string, or one that starts with anything but a digit ("-5", "v9"), gives 0.
 unsigned majorVersion(const std::optional<QString>& version);
-
-}  // namespace Platform
-
-#include <QVariant>
-
-namespace Platform {
 
 // How a property-list value reads when written into text: strings as they are, numbers and
 // booleans in their usual form; nothing for a missing value or a collection.

@@ -10,11 +10,6 @@ inline QRectF insetRect(const QRectF& r, qreal dx, qreal dy)
     return QRectF(r.x() + dx, r.y() + dy, r.width() - 2 * dx, r.height() - 2 * dy);
 }
 
-inline QRectF offsetRect(const QRectF& r, qreal dx, qreal dy)
-{
-    return r.translated(dx, dy);
-}
-
 // Cuts `amount` off the top of r into slice; the rest goes to remainder.
 inline void divideRectAtTop(const QRectF& r, QRectF* slice, QRectF* remainder, qreal amount)
 {

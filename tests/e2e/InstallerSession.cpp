@@ -108,6 +108,11 @@ void InstallerSession::launch(const QString& executable)
     ASSERT_TRUE(installer->started()) << "cannot start " << executable.toStdString();
 }
 
+QSize InstallerSession::windowSize(const QString& window)
+{
+    return desktop.geometry(window).value_or(QRect()).size();
+}
+
 QString InstallerSession::mainWindow()
 {
     const std::optional<QString> window = desktop.waitForWindow(QStringLiteral("Foldwise Installer"));

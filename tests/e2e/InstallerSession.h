@@ -3,6 +3,7 @@
 #include "Desktop.h"
 
 #include <QColor>
+#include <QSize>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -37,6 +38,8 @@ protected:
     void launch(const QString& executable = QStringLiteral(FOLDWISE_APP_EXECUTABLE));
     // The installer's main window once it is up; fails the test when it does not appear.
     QString mainWindow();
+    // The window's size on screen; empty when it cannot be read.
+    QSize windowSize(const QString& window);
     // Waits for the installer to end by itself; its exit code, or nothing if it did not end.
     std::optional<int> waitForExit(E2E::Milliseconds timeout = std::chrono::seconds(10));
     // The addresses handed to xdg-open so far.

@@ -49,10 +49,7 @@ TEST_F(InstallerSession, OneInstallationMakesAWindowOfOneRow)
     launch();
     const QString window = mainWindow();
     ASSERT_FALSE(window.isEmpty());
-    const std::optional<QRect> frame = desktop.geometry(window);
-    ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->height(), 230);
-    EXPECT_EQ(frame->width(), 600);
+    EXPECT_EQ(windowSize(window), QSize(600, 230));
     EXPECT_EQ(waitForBars(window, {QStringLiteral("blue")}), QStringList{QStringLiteral("blue")});
 }
 
@@ -69,10 +66,7 @@ TEST_F(InstallerSession, ThreeInstallationsEachShowTheirOwnState)
     launch();
     const QString window = mainWindow();
     ASSERT_FALSE(window.isEmpty());
-    const std::optional<QRect> frame = desktop.geometry(window);
-    ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->height(), 410);
-    EXPECT_EQ(frame->width(), 600);
+    EXPECT_EQ(windowSize(window), QSize(600, 410));
     const QStringList expected{QStringLiteral("grey"), QStringLiteral("blue"), QStringLiteral("grey")};
     EXPECT_EQ(waitForBars(window, expected), expected);
 }
