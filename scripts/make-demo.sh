@@ -11,35 +11,15 @@ support="$demo/home/.local/share"
 
 plist() { # path name version
   mkdir -p "$(dirname "$1")"
-  cat >"$1" <<PLIST
-<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-	<key>CFBundleIdentifier</key>
-	<string>com.adobe.Acrobat.Pro</string>
-	<key>CFBundleName</key>
-	<string>$2</string>
-	<key>CFBundleShortVersionString</key>
-	<string>$3</string>
-	<key>CFBundleExecutable</key>
-	<string>AdobeAcrobat</string>
-	<key>CFBundleIconFile</key>
-	<string>AppIcon.png</string>
-	<key>CFBundleDocumentTypes</key>
-	<array>
-		<dict>
-			<key>CFBundleTypeRole</key>
-			<string>Editor</string>
-			<key>CFBundleTypeExtensions</key>
-			<array><string>pdf</string></array>
-			<key>LSItemContentTypes</key>
-			<array><string>com.adobe.pdf</string></array>
-		</dict>
-	</array>
-</dict>
-</plist>
-PLIST
+  python3 - "$1" "$2" "$3" <<'PY'
+import json, plistlib, sys
+path, name, version = sys.argv[1:]
+with open("tests/data/AcrobatInfo.json") as template:
+    info = json.load(template)
+info.update(CFBundleName=name, CFBundleShortVersionString=version)
+with open(path, "wb") as out:
+    plistlib.dump(info, out)
+PY
 }
 
 acrobat() { # folder name version

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
   libplist-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core
+  xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core python3
   clang libclang-rt-14-dev
 )
 

@@ -5,26 +5,21 @@ The files are committed; run this again only to change the seeds. Crash reproduc
 the fuzzer are kept beside these as corpus/crash-* and are not written here.
 """
 import datetime
+import json
 import pathlib
 import plistlib
 
-corpus = pathlib.Path(__file__).resolve().parent / "corpus"
+here = pathlib.Path(__file__).resolve().parent
+corpus = here / "corpus"
 corpus.mkdir(exist_ok=True)
+template = json.loads((here.parent / "data" / "AcrobatInfo.json").read_text())
 
 
 def acrobat(version, name="Adobe Acrobat Pro", **extra):
-    info = {
-        "CFBundleIdentifier": "com.adobe.Acrobat.Pro",
-        "CFBundleExecutable": "AdobeAcrobat",
-        "CFBundleName": name,
-        "CFBundleShortVersionString": version,
-        "CFBundleIconFile": "AppIcon.png",
-        "CFBundleDocumentTypes": [
-            {"CFBundleTypeRole": "Editor", "CFBundleTypeExtensions": ["pdf"]},
-            {"CFBundleTypeRole": "Viewer", "LSItemContentTypes": ["com.adobe.pdf"],
-             "CFBundleTypeMIMETypes": ["application/pdf"]},
-        ],
-    }
+    info = dict(template, CFBundleName=name, CFBundleShortVersionString=version)
+    # A second claim, in the Viewer role, that must not count.
+    info["CFBundleDocumentTypes"] = template["CFBundleDocumentTypes"] + [
+        {"CFBundleTypeRole": "Viewer", "CFBundleTypeMIMETypes": ["application/pdf"]}]
     info.update(extra)
     return info
 

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <stdexcept>
 
 namespace Fixtures {
@@ -97,11 +99,17 @@ void makeBundle(const QString& path, const QVariantMap& info)
 QVariantMap acrobatInfo(const std::optional<QString>& name, const std::optional<QString>& version,
                         const QString& identifier)
 {
-    QVariantMap pdf{{QStringLiteral("CFBundleTypeRole"), QStringLiteral("Editor")},
-                    {QStringLiteral("CFBundleTypeExtensions"), QStringList{QStringLiteral("pdf")}}};
-    QVariantMap info{{QStringLiteral("CFBundleIdentifier"), identifier},
-                     {QStringLiteral("CFBundleExecutable"), QStringLiteral("AdobeAcrobat")},
-                     {QStringLiteral("CFBundleDocumentTypes"), QVariantList{pdf}}};
+    // The one description of an Acrobat's Info.plist, shared with the demo and the fuzzer's seeds.
+    static const QVariantMap common = [] {
+        QFile file(QStringLiteral(FOLDWISE_TEST_DATA_DIR "/AcrobatInfo.json"));
+        if (!file.open(QIODevice::ReadOnly))
+            throw std::runtime_error("cannot read " + file.fileName().toStdString());
+        return QJsonDocument::fromJson(file.readAll()).object().toVariantMap();
+    }();
+    QVariantMap info = common;
+    info.insert(QStringLiteral("CFBundleIdentifier"), identifier);
+    info.remove(QStringLiteral("CFBundleName"));
+    info.remove(QStringLiteral("CFBundleShortVersionString"));
     if (name)
         info.insert(QStringLiteral("CFBundleName"), *name);
     if (version)
