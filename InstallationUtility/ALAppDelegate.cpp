@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cerrno>
+
 using Platform::appendingPathComponent;
 using Platform::format;
 
@@ -45,6 +47,13 @@ const QString kPasswordRequired = QStringLiteral("The administrator password is 
 std::optional<QString> stringEntry(const QVariantMap& map, const QString& key)
 {
     return Platform::textOf(map.value(key));
+}
+
+// Root is asked only to make up for the user's missing rights, never for a failure that it
+// cannot or should not mend (a full disk, a read-only file system, an item in the way).
+bool isLackOfRights(const Platform::FileError& error)
+{
+    return (error.code == EACCES || error.code == EPERM) && !error.leftBehind;
 }
 
 // Shows the busy cursor while files are copied or removed, or the password prompt is up.
@@ -265,6 +274,9 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
         description = kPasswordRequired;
     if (!description && result.errorMessage)
         description = result.errorMessage;
+    // A failure is never silent: without it the user would see no alert and the log no line.
+    if (!description)
+        description = format(QStringLiteral("The administrator command failed without saying why: %@"), {commandText});
     if (errorDescription)
         *errorDescription = description;
     return false;
@@ -273,26 +285,75 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
 bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
                                  std::optional<QString>* errorDescription)
 {
-    if (m_services.fileManager->copyItem(source, destinationFile))
+    Platform::FileManager& files = *m_services.fileManager;
+    Platform::FileError plain;
+    if (files.copyItem(source, destinationFile, &plain))
         return true;
-    if (errorDescription)
-        *errorDescription = std::nullopt;
+    std::optional<QString> description;
+    const auto finish = [&](bool result) {
+        if (errorDescription)
+            *errorDescription = description;
+        return result;
+    };
+    if (!isLackOfRights(plain)) {
+        description = plain.description;
+        return finish(false);
+    }
+    // Root must act on the folders the user saw, by names that hold no link and no relative
+    // part (pkexec starts the shell in another working folder), and only onto a free
+    // destination: `cp -R` would copy into a folder standing there and write through links in it.
+    Platform::FileError unresolved;
+    const std::optional<QString> realSource = files.resolvedPath(source, &unresolved);
+    const std::optional<QString> realDestination =
+        realSource ? files.resolvedPath(destinationFile, &unresolved) : std::nullopt;
+    if (!realDestination) {
+        description = unresolved.description;
+        return finish(false);
+    }
+    if (files.itemExistsAtPath(*realDestination)) {
+        description = format(QStringLiteral("%@; \"%@\" is already taken"), {plain.description, *realDestination});
+        return finish(false);
+    }
     std::optional<QString> output;
-    return runProcessAsAdministrator(
-        QStringLiteral("cp"),
-        {QStringLiteral("-R"), Platform::shellSingleQuoted(source), Platform::shellSingleQuoted(destinationFile)},
-        &output, errorDescription);
+    if (runProcessAsAdministrator(QStringLiteral("cp"),
+                                  {QStringLiteral("-R"), Platform::shellSingleQuoted(*realSource),
+                                   Platform::shellSingleQuoted(*realDestination)},
+                                  &output, &description))
+        return finish(true);
+    // A cancelled prompt ran nothing; any other failure may have stopped half-way.
+    if (description != kPasswordRequired && files.itemExistsAtPath(*realDestination))
+        description = format(QStringLiteral("%@; a partial copy may remain at %@"), {description, *realDestination});
+    return finish(false);
 }
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
 {
-    if (m_services.fileManager->removeItem(path))
+    Platform::FileManager& files = *m_services.fileManager;
+    Platform::FileError plain;
+    if (files.removeItem(path, &plain))
         return true;
-    if (errorDescription)
-        *errorDescription = std::nullopt;
+    std::optional<QString> description;
+    const auto finish = [&](bool result) {
+        if (errorDescription)
+            *errorDescription = description;
+        return result;
+    };
+    // Only a copy that could not even be moved aside for lack of rights goes to root; once moved,
+    // what is left is named in the description instead.
+    if (!isLackOfRights(plain)) {
+        description = plain.description;
+        return finish(false);
+    }
+    Platform::FileError unresolved;
+    const std::optional<QString> realPath = files.resolvedPath(path, &unresolved);
+    if (!realPath) {
+        description = unresolved.description;
+        return finish(false);
+    }
     std::optional<QString> output;
-    return runProcessAsAdministrator(QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(path)},
-                                     &output, errorDescription);
+    const bool removed = runProcessAsAdministrator(
+        QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(*realPath)}, &output, &description);
+    return finish(removed);
 }
 
 // ---- The row button's action ----------------------------------------------------------------

@@ -8,8 +8,11 @@ namespace Platform {
 
 namespace {
 
-// pkexec's exit code when the user dismissed the authentication dialog.
-constexpr int kPkexecNotAuthorized = 126;
+// pkexec ends with 126 when the prompt was dismissed, and says so on standard error; 126 is just
+// as much the shell's own status for a command it found and could not run. pkexec's refusals
+// (not authorised, no agent) end with 127 and its own message, which is passed on as it is.
+constexpr int kPkexecDismissedStatus = 126;
+const QLatin1String kPkexecDismissed("Error executing command as another user: Request dismissed");
 
 }  // namespace
 
@@ -23,30 +26,40 @@ AdministratorShell::Result PkexecAdministratorShell::run(const QString& commandT
     Result result;
     QProcess process;
     process.setProgram(m_pkexecPath);
-    process.setArguments({QStringLiteral("/bin/sh"), QStringLiteral("-c"), commandText});
+    // Without a graphical agent pkexec would otherwise ask for the password on a terminal that
+    // nobody sees, and we would wait for ever.
+    process.setArguments(
+        {QStringLiteral("--disable-internal-agent"), QStringLiteral("/bin/sh"), QStringLiteral("-c"), commandText});
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     if (!process.waitForStarted(-1)) {
-        result.errorMessage = QStringLiteral("The administrator shell could not be started.");
+        result.errorMessage =
+            QStringLiteral("The administrator shell %1 could not be started: %2").arg(m_pkexecPath, process.errorString());
         return result;
     }
     // No time limit: the user may take as long as they like at the password prompt.
     process.waitForFinished(-1);
 
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    const bool exited = process.exitStatus() == QProcess::NormalExit;
+    if (exited && process.exitCode() == 0) {
         QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
         if (output.endsWith(QLatin1Char('\n')))
             output.chop(1);
         result.output = output;
         return result;
     }
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == kPkexecNotAuthorized) {
+    const QString message = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    if (exited && process.exitCode() == kPkexecDismissedStatus && message.contains(kPkexecDismissed)) {
         result.errorNumber = kUserCancelledErrorNumber;
         return result;
     }
-    const QString message = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
     if (!message.isEmpty())
         result.errorMessage = message;
+    else if (exited)
+        result.errorMessage =
+            QStringLiteral("The administrator command failed with exit status %1.").arg(process.exitCode());
+    else
+        result.errorMessage = QStringLiteral("The administrator command crashed: %1").arg(process.errorString());
     return result;
 }
 

@@ -4,7 +4,7 @@
 
 namespace Platform {
 
-// Runs the command through /bin/sh under pkexec, whose own agent asks for the password.
+// Runs the command through /bin/sh under pkexec; the desktop's polkit agent asks for the password.
 class PkexecAdministratorShell : public AdministratorShell {
 public:
     explicit PkexecAdministratorShell(QString pkexecPath = QStringLiteral("/usr/bin/pkexec"));

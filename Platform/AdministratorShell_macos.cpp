@@ -28,7 +28,8 @@ public:
         process.setStandardInputFile(QProcess::nullDevice());
         process.start();
         if (!process.waitForStarted(-1)) {
-            result.errorMessage = QStringLiteral("The administrator shell could not be started.");
+            result.errorMessage =
+                QStringLiteral("The administrator shell could not be started: %1").arg(process.errorString());
             return result;
         }
         // No time limit: the user may take as long as they like at the password prompt.
@@ -49,6 +50,11 @@ public:
         }
         if (!message.isEmpty())
             result.errorMessage = message;
+        else if (process.exitStatus() == QProcess::NormalExit)
+            result.errorMessage =
+                QStringLiteral("The administrator command failed with exit status %1.").arg(process.exitCode());
+        else
+            result.errorMessage = QStringLiteral("The administrator command crashed: %1").arg(process.errorString());
         return result;
     }
 };

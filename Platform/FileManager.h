@@ -3,33 +3,59 @@
 #include <QString>
 
 #include <filesystem>
+#include <optional>
+#include <system_error>
 
 namespace Platform {
+
+// Why a copy or a removal failed.
+struct FileError {
+    // The system's error number for the step that failed (EACCES, ENOSPC, EEXIST, …).
+    int code = 0;
+    // For people: what was attempted, on which item, and why it failed.
+    QString description;
+    // Something the attempt moved aside or made and could not clear away again.
+    std::optional<QString> leftBehind;
+};
 
 class FileManager {
 public:
     virtual ~FileManager() = default;
     // Whether anything (file, folder, link to an existing item) is at the path.
     virtual bool fileExistsAtPath(const QString& path) = 0;
+    // Whether anything at all is at the path itself, a dangling link included; links are not followed.
+    virtual bool itemExistsAtPath(const QString& path) = 0;
     // Copies a file or folder tree to the destination path, which must not exist yet.
-    virtual bool copyItem(const QString& source, const QString& destination) = 0;
+    virtual bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) = 0;
     // Removes a file or folder tree; a link is removed, never followed.
-    virtual bool removeItem(const QString& path) = 0;
+    virtual bool removeItem(const QString& path, FileError* error = nullptr) = 0;
+    // The path with its folder made absolute and resolved through every link, its own name kept
+    // as it is: the name under which another process, in another working folder, reaches the
+    // same item. None when the folder cannot be resolved or the result cannot be written exactly.
+    virtual std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) = 0;
 };
 
 // The local file system. A copy is made into a hidden sibling of the destination and renamed
-// into place, so a copy that fails part-way leaves nothing behind.
+// into place, so a copy that fails part-way leaves nothing behind; a removal first renames the
+// item to a hidden sibling, so one that fails part-way leaves nothing under the item's name.
+// What a crashed run left in those siblings is cleared away by the next copy or removal there.
 class LocalFileManager : public FileManager {
 public:
     bool fileExistsAtPath(const QString& path) override;
-    bool copyItem(const QString& source, const QString& destination) override;
-    bool removeItem(const QString& path) override;
+    bool itemExistsAtPath(const QString& path) override;
+    bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
+    bool removeItem(const QString& path, FileError* error = nullptr) override;
+    std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;
 
 protected:
     // Copies the item at `from` to `to`, which does not exist yet: a folder with all it holds,
-    // links as links, permission bits kept. Calls itself for each item inside a folder. May
-    // leave a partial copy behind when it fails; copyItem clears that away.
-    virtual bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
+    // links as links; permission bits as a plain `cp -R` gives them (the umask applies,
+    // set-ID bits are dropped). Calls itself for each item inside a folder. May leave a partial
+    // copy behind when it fails; copyItem clears that away.
+    virtual bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to,
+                          std::error_code& error);
+    // Deletes a file or tree, not following links.
+    virtual bool removeTree(const std::filesystem::path& path, std::error_code& error);
 };
 
 }  // namespace Platform

@@ -1,19 +1,31 @@
 #include "Fakes.h"
 
-bool InjectingFileManager::copyItem(const QString& source, const QString& destination)
+#include <cerrno>
+#include <cstring>
+
+bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileError* error) const
+{
+    const int code = failureCodes.value(path, EACCES);
+    if (error)
+        *error = {code, QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
+                  std::nullopt};
+    return false;
+}
+
+bool InjectingFileManager::copyItem(const QString& source, const QString& destination, Platform::FileError* error)
 {
     copies.append(source + QStringLiteral(" -> ") + destination);
     if (failingCopies.contains(destination))
-        return false;
-    return LocalFileManager::copyItem(source, destination);
+        return injectedFailure(destination, error);
+    return LocalFileManager::copyItem(source, destination, error);
 }
 
-bool InjectingFileManager::removeItem(const QString& path)
+bool InjectingFileManager::removeItem(const QString& path, Platform::FileError* error)
 {
     removals.append(path);
     if (failingRemovals.contains(path))
-        return false;
-    return LocalFileManager::removeItem(path);
+        return injectedFailure(path, error);
+    return LocalFileManager::removeItem(path, error);
 }
 
 Platform::AdministratorShell::Result ScriptedAdministratorShell::run(const QString& commandText)

@@ -2,6 +2,7 @@
 
 #include "Services.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
@@ -13,13 +14,18 @@
 // The real file system, with failures injected per path.
 class InjectingFileManager : public Platform::LocalFileManager {
 public:
-    QSet<QString> failingCopies;   // destinations whose plain copy fails
-    QSet<QString> failingRemovals; // paths whose plain removal fails
+    QSet<QString> failingCopies;   // destinations whose plain copy fails, before anything is made
+    QSet<QString> failingRemovals; // paths whose plain removal fails, before anything is moved
+    // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
+    QHash<QString, int> failureCodes;
     QStringList copies;            // every copy asked for, "source -> destination"
     QStringList removals;
 
-    bool copyItem(const QString& source, const QString& destination) override;
-    bool removeItem(const QString& path) override;
+    bool copyItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
+    bool removeItem(const QString& path, Platform::FileError* error = nullptr) override;
+
+private:
+    bool injectedFailure(const QString& path, Platform::FileError* error) const;
 };
 
 // Answers each command with the next scripted result; with none left, the command fails

@@ -5,7 +5,13 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cerrno>
+#include <filesystem>
+#include <grp.h>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace Fixtures {
 
@@ -142,6 +148,60 @@ QString makeMainBundle(const QString& path, const QString& pluginVersion, bool w
     if (withPlugin)
         makePluginCopy(path + QStringLiteral("/Contents/Resources/Foldwise.acroplugin"), pluginVersion);
     return path;
+}
+
+std::optional<QByteArray> runAsPlainUser(const std::function<QByteArray()>& work)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kPlainUser, kPlainUser, kPlainUser) != 0
+            || ::setresuid(kPlainUser, kPlainUser, kPlainUser) != 0 || ::geteuid() != kPlainUser
+            || ::getegid() != kPlainUser)
+            ::_exit(2);
+        const QByteArray result = work();
+        for (qsizetype done = 0; done < result.size();) {
+            const ssize_t put = ::write(channel[1], result.constData() + done, size_t(result.size() - done));
+            if (put < 0 && errno != EINTR)
+                ::_exit(3);
+            done += put > 0 ? put : 0;
+        }
+        // No destructors, no exit handlers: they belong to the test process.
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    if (child < 0) {
+        ::close(channel[0]);
+        return std::nullopt;
+    }
+    QByteArray result;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) != 0;) {
+        if (got > 0)
+            result.append(buffer, got);
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(channel[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return result;
+}
+
+void chownTree(const QString& path, uid_t user)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = QFile::encodeName(path).toStdString();
+    ::lchown(root.c_str(), user, user);
+    std::error_code ignored;
+    for (fs::recursive_directory_iterator it(root, ignored), end; it != end; it.increment(ignored))
+        ::lchown(it->path().c_str(), user, user);
 }
 
 }  // namespace Fixtures

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
+#include <sys/types.h>
 #include <vector>
 
 // Fixture bundles written into temporary folders.
@@ -36,5 +38,17 @@ void makePluginCopy(const QString& pluginPath, const std::optional<QString>& ver
 // Our own application bundle with the marker document and the plug-in to install.
 QString makeMainBundle(const QString& path, const QString& pluginVersion = QStringLiteral("2.5"),
                        bool withPlugin = true, bool withMarker = true);
+
+// The unprivileged user and group that a plain user's process runs as in tests.
+inline constexpr uid_t kPlainUser = 65534;
+
+// Runs `work` in a child process that has given up root for kPlainUser (user, group, no
+// supplementary groups) and gives back what it returned; none when the child could not drop its
+// rights or did not finish. Only root can run it. The child shares nothing with the test but what
+// it returns and the file system.
+std::optional<QByteArray> runAsPlainUser(const std::function<QByteArray()>& work);
+
+// Gives a tree to the user and group, links included (not followed).
+void chownTree(const QString& path, uid_t user);
 
 }  // namespace Fixtures

@@ -1,7 +1,12 @@
 #include "DelegateHarness.h"
 
+#include "AdministratorShell_linux.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 using Shell = ScriptedAdministratorShell;
 
@@ -96,19 +101,23 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
         const char* name;
         const char* version;
         bool folder;
+        int plainFailure;  // the reason the plain copy fails, or 0 for none
         std::optional<Shell::Result> fallback;
         QStringList alerts;
-        QStringList log;
+        QString log;  // how the one log line starts, or empty for none
     } rows[] = {
-        {"old, folder missing", "11.0.23", false, std::nullopt, {kOldFailed}, {}},
-        {"new, folder missing", "15.006", false, std::nullopt, {kRunFirst}, {}},
-        {"no version", "v1", false, std::nullopt, {kOldFailed}, {}},
-        {"prompt cancelled", "17.0", true, Shell::cancelled(), {kRunFirst, kNoAccess},
-         {QStringLiteral("Error = ") + kPassword}},
-        {"fallback message", "11.0", true, Shell::failure(QStringLiteral("cp: denied")), {kOldFailed, kNoAccess},
-         {QStringLiteral("Error = cp: denied")}},
-        {"fallback silent", "17.0", true, Shell::failure(std::nullopt), {kRunFirst}, {}},
-        {"fallback succeeds", "17.0", true, Shell::success(), {}, {}},
+        {"old, folder missing", "11.0.23", false, 0, std::nullopt, {kOldFailed}, {}},
+        {"new, folder missing", "15.006", false, 0, std::nullopt, {kRunFirst}, {}},
+        {"no version", "v1", false, 0, std::nullopt, {kOldFailed}, {}},
+        {"prompt cancelled", "17.0", true, EACCES, Shell::cancelled(), {kRunFirst, kNoAccess},
+         QStringLiteral("Error = ") + kPassword},
+        {"fallback message", "11.0", true, EACCES, Shell::failure(QStringLiteral("cp: denied")), {kOldFailed, kNoAccess},
+         QStringLiteral("Error = cp: denied")},
+        {"fallback silent", "17.0", true, EACCES, Shell::failure(std::nullopt), {kRunFirst, kNoAccess},
+         QStringLiteral("Error = The administrator command failed without saying why")},
+        {"fallback succeeds", "17.0", true, EACCES, Shell::success(), {}, {}},
+        {"disk full: no prompt", "17.0", true, ENOSPC, std::nullopt, {kRunFirst, kNoAccess},
+         QStringLiteral("Error = Injected failure")},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -118,13 +127,18 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
         QDir(apps).removeRecursively();
         QDir(support).removeRecursively();
         ALAppDelegate& d = start(QString::fromLatin1(row.version), row.folder);
-        if (row.fallback) {
+        if (row.plainFailure) {
             fakes.fileManager->failingCopies.insert(pluginPath(d));
-            fakes.shell->results = {*row.fallback};
+            fakes.fileManager->failureCodes.insert(pluginPath(d), row.plainFailure);
         }
+        if (row.fallback)
+            fakes.shell->results = {*row.fallback};
         d.smartInstallation(nullptr);
         EXPECT_EQ(fakes.alerts->messages(), row.alerts);
-        EXPECT_EQ(fakes.log->lines, row.log);
+        ASSERT_EQ(fakes.log->lines.size(), row.log.isEmpty() ? 0 : 1);
+        if (!row.log.isEmpty()) {
+            EXPECT_TRUE(fakes.log->lines.first().startsWith(row.log)) << fakes.log->lines.first().toStdString();
+        }
         EXPECT_EQ(discoveries, 1);
         EXPECT_EQ(fakes.shell->commands.size(), row.fallback ? 1 : 0);
     }
@@ -154,15 +168,41 @@ TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
               QStringLiteral("Install"));
 }
 
-TEST_F(ActionTest, UninstallWithCancelledPromptShowsTheAccessAlertAlone)
+TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
 {
-    ALAppDelegate& d = start(QStringLiteral("11.0"), true, true);
-    fakes.fileManager->failingRemovals.insert(pluginPath(d));
-    fakes.shell->results = {Shell::cancelled()};
-    d.smartInstallation(nullptr);
-    EXPECT_EQ(fakes.alerts->messages(), QStringList{kNoAccess});
-    EXPECT_EQ(fakes.log->lines, QStringList{QStringLiteral("Error = ") + kPassword});
-    EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+    // The real shell with pkexec standing in: dismissed, then failing without a word.
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    const struct {
+        const char* name;
+        QByteArray standInBody;
+        QString log;
+    } rows[] = {
+        {"prompt cancelled", "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
+         QStringLiteral("Error = ") + kPassword},
+        {"silent failure", "exit 1", QStringLiteral("Error = The administrator command failed with exit status 1.")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixtures::writeFile(standIn, "#!/bin/sh\n" + row.standInBody + "\n");
+        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        fakes = FakeServices();
+        fakes.supportFolders = {support};
+        fakes.registry->applications.clear();
+        QDir(apps).removeRecursively();
+        acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
+        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"), QStringLiteral("2.4"));
+        Platform::Services services = fakes.services(mainBundle);
+        services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
+        nib = loadMainWindowNib(services);
+        auto& d = *static_cast<ALAppDelegate*>(nib.delegate.get());
+        d.searchForAcrobat();
+        d.table()->selectRow(0);
+        fakes.fileManager->failingRemovals.insert(pluginPath(d));
+        d.smartInstallation(nullptr);
+        EXPECT_EQ(fakes.alerts->messages(), QStringList{kNoAccess});
+        EXPECT_EQ(fakes.log->lines, QStringList{row.log});
+        EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+    }
 }
 
 TEST_F(ActionTest, TwoCopiesKeepTheDescriptionOfTheLastFallback)

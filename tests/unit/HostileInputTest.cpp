@@ -3,13 +3,16 @@
 #include "AdministratorShell_linux.h"
 #include "ApplicationRegistry_linux.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
@@ -320,7 +323,7 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
 TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
 {
     const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn, "#!/bin/sh\nexec \"$@\"\n");
+    Fixtures::writeFile(standIn, "#!/bin/sh\n[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"\n");
     QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString name = QStringLiteral(
         "Acro'bat \"$(touch hostile-ran)\" `touch hostile-ran2` $HOME ${IFS} '; touch hostile-ran3; ' \\ \n.app");
@@ -367,4 +370,138 @@ TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfSh
     EXPECT_EQ(everything(temp.path()), before) << "the removal took exactly the copy";
     EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
     EXPECT_TRUE(everything(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
+}
+
+// As a plain user, with pkexec standing in (it notes each command, then runs it as that same
+// user): root is asked only where the user's own rights fall short onto a free destination, by
+// the real path; never into a folder planted after discovery; and a removal never leaves half a
+// copy under the real name.
+TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThroughAPlantedFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to own the files that a plain user must not reach";
+    ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
+    const QString real = QFileInfo(temp.path()).canonicalFilePath();
+    const QString calls = temp.filePath(QStringLiteral("calls"));
+    QDir().mkpath(calls);
+    ::chmod(QFile::encodeName(calls).constData(), 0777);
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    Fixtures::writeFile(standIn, ("#!/bin/sh\nprintf '%s\\n' \"$4\" >> '" + calls + "/log'\n"
+                                  "if [ -e '" + calls + "/dismiss' ]; then\n"
+                                  "  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
+                                  "shift; exec \"$@\"\n").toUtf8());
+    ::chmod(QFile::encodeName(standIn).constData(), 0755);
+    const QString secret = temp.filePath(QStringLiteral("secret"));
+    Fixtures::writeFile(secret, "root's own");
+    const QString acrobatPath = acrobat(QStringLiteral("Acrobat.app"), QStringLiteral("17.0"));
+    fakes.registry->applications = {acrobatPath};
+    // The user's own support folder, and one reached through a link whose plug-in folder is root's.
+    const QString userPlugins = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
+    const QString rootPlugins = temp.filePath(QStringLiteral("Real Support/Adobe/Acrobat/2017/Plug-Ins"));
+    QFile::link(temp.filePath(QStringLiteral("Real Support")), temp.filePath(QStringLiteral("Support link")));
+    const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+
+    struct Seen {
+        QStringList alerts, log, commands;
+    };
+    // Loads the window as root, then discovers, lets `plant` act and clicks as the plain user.
+    const auto click = [&](const QString& supportFolder, const std::function<void()>& plant) {
+        QFile::remove(calls + QStringLiteral("/log"));
+        fakes = FakeServices();
+        fakes.registry->applications = {acrobatPath};
+        fakes.supportFolders = {supportFolder};
+        Platform::Services services = fakes.services(mainBundle);
+        services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
+        nib = loadMainWindowNib(services);
+        auto& d = *static_cast<ALAppDelegate*>(nib.delegate.get());
+        const auto report = Fixtures::runAsPlainUser([&] {
+            d.searchForAcrobat();
+            plant();
+            d.table()->selectRow(0);
+            d.smartInstallation(nullptr);
+            QByteArray bytes;
+            QDataStream out(&bytes, QIODevice::WriteOnly);
+            out << fakes.alerts->messages() << fakes.log->lines;
+            return bytes;
+        });
+        Seen seen;
+        EXPECT_TRUE(report) << "the plain user's click did not finish";
+        if (report) {
+            QDataStream in(*report);
+            in >> seen.alerts >> seen.log;
+        }
+        QFile log(calls + QStringLiteral("/log"));
+        if (log.open(QIODevice::ReadOnly))
+            seen.commands = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return seen;
+    };
+    const auto tree = [](const QString& folder) {
+        QStringList entries;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile file(path);
+            entries.append(path + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().toHex()) : QString()));
+        }
+        entries.sort();
+        return entries;
+    };
+
+    {
+        SCOPED_TRACE("a folder planted after discovery, holding a link to root's file");
+        QDir().mkpath(userPlugins);
+        Fixtures::chownTree(support, Fixtures::kPlainUser);
+        const QString planted = userPlugins + QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
+        const Seen seen = click(support, [&] {
+            QDir().mkpath(planted);
+            QFile::link(secret, planted + QStringLiteral("/Info.plist"));
+        });
+        EXPECT_TRUE(QFileInfo(planted + QStringLiteral("/Info.plist")).isSymLink()) << "the plant took";
+        EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(seen.alerts, (QStringList{QStringLiteral("Please run Acrobat at least once before installing Foldwise."),
+                                            QStringLiteral("Can't perform operation, probably there is no access to the selected location")}));
+        ASSERT_EQ(seen.log.size(), 1);
+        EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST)))) << seen.log.first().toStdString();
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "root's own");
+        QDir(userPlugins).removeRecursively();
+    }
+    {
+        SCOPED_TRACE("root's plug-in folder, through a link: root is asked, by the real path");
+        QDir().mkpath(rootPlugins);
+        const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
+        EXPECT_EQ(seen.commands, QStringList{QStringLiteral("'cp' -R '%1' '%2/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'")
+                                                 .arg(QFileInfo(plugin).canonicalFilePath(), real)});
+        // The stand-in ran cp as the plain user, which root's folder refused.
+        ASSERT_EQ(seen.log.size(), 1);
+        EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
+    }
+    {
+        SCOPED_TRACE("a copy in root's folder, prompt dismissed: the copy stays whole");
+        Fixtures::makePluginCopy(rootPlugins + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+        const QStringList before = tree(rootPlugins);
+        Fixtures::writeFile(calls + QStringLiteral("/dismiss"), "");
+        const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
+        QFile::remove(calls + QStringLiteral("/dismiss"));
+        EXPECT_EQ(seen.commands, QStringList{QStringLiteral("'rm' -R '%1/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'").arg(real)});
+        EXPECT_EQ(seen.log, QStringList{QStringLiteral("Error = The administrator password is required to do this.")});
+        EXPECT_EQ(tree(rootPlugins), before);
+    }
+    {
+        SCOPED_TRACE("a copy of the user's holding a folder of root's: nothing left under the real name");
+        const QString copy = userPlugins + QStringLiteral("/Foldwise.acroplugin");
+        Fixtures::makePluginCopy(copy, QStringLiteral("2.4"));
+        Fixtures::chownTree(support, Fixtures::kPlainUser);
+        Fixtures::chownTree(copy + QStringLiteral("/Contents/Resources"), 0);
+        const Seen seen = click(support, [] {});
+        EXPECT_TRUE(seen.commands.isEmpty()) << "root is not asked to delete what was moved aside";
+        EXPECT_FALSE(QFileInfo::exists(copy));
+        EXPECT_EQ(seen.alerts, QStringList{QStringLiteral("Can't perform operation, probably there is no access to the selected location")});
+        ASSERT_EQ(seen.log.size(), 1);
+        const QStringList aside = QDir(userPlugins).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first())) << seen.log.first().toStdString();
+    }
 }

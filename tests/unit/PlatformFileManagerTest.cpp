@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Platform::LocalFileManager;
 
@@ -34,20 +39,41 @@ QStringList entriesOf(const QString& folder)
                                   QDir::Name);
 }
 
-// Lets a test fail the copy of chosen items, or act once the whole tree is copied.
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+// Lets a test fail the copy of chosen items, act once the whole tree is copied, or fail a
+// deletion after it took part of the tree.
 class HookedFileManager : public LocalFileManager {
 public:
     std::function<bool(const std::filesystem::path& from)> allow = [](const auto&) { return true; };
     std::function<void()> afterTree = [] {};
+    bool deletionStopsHalfWay = false;
 
 protected:
-    bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to) override
+    bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& error) override
     {
-        if (!allow(from) || !LocalFileManager::copyTree(from, to))
+        if (!allow(from)) {
+            error = std::make_error_code(std::errc::no_space_on_device);
+            return false;
+        }
+        if (!LocalFileManager::copyTree(from, to, error))
             return false;
         if (from.filename() == "Source")
             afterTree();
         return true;
+    }
+
+    bool removeTree(const std::filesystem::path& path, std::error_code& error) override
+    {
+        if (!deletionStopsHalfWay)
+            return LocalFileManager::removeTree(path, error);
+        std::filesystem::remove_all(path / "sub", error);
+        error = std::make_error_code(std::errc::permission_denied);
+        return false;
     }
 };
 
@@ -99,45 +125,91 @@ TEST_F(PlatformFileManagerTest, CopiesATreeKeepingLinksAndPermissions)
     EXPECT_EQ(entriesOf(m_target), (QStringList{"Copy", "tool"}));
 }
 
-TEST_F(PlatformFileManagerTest, CopiesPermissionBitsExactlyButNoSetIdBits)
+TEST_F(PlatformFileManagerTest, PermissionBitsGoThroughTheUmaskLikeAPlainCpAndLoseSetIdBits)
 {
     namespace fs = std::filesystem;
     const fs::path source = QFile::encodeName(m_source).toStdString();
-    // Bits a umask would take away, and set-ID bits on a file and a folder.
+    // Group- and world-write bits, set-ID bits on a file and a folder, and a folder closed even
+    // to its owner that still has to be filled.
     fs::permissions(source / "a.txt", fs::perms(0666));
-    fs::permissions(source / "bin/tool", fs::perms(06755));
-    fs::permissions(source / "sub", fs::perms(02775));
-    ASSERT_TRUE(m_manager.copyItem(m_source, m_target + "/Copy"));
+    fs::permissions(source / "bin/tool", fs::perms(06775));
+    fs::permissions(source / "sub", fs::perms(02777));
+    fs::permissions(source / "sub/deep", fs::perms(0555));
+    const mode_t previous = ::umask(022);
+    const bool copied = m_manager.copyItem(m_source, m_target + "/Copy");
+    ::umask(previous);
+    fs::permissions(source / "sub/deep", fs::perms(0755));
+    ASSERT_TRUE(copied);
     const fs::path copy = QFile::encodeName(m_target + "/Copy").toStdString();
-    EXPECT_EQ(fs::status(copy / "a.txt").permissions(), fs::perms(0666));
+    EXPECT_EQ(fs::status(copy / "a.txt").permissions(), fs::perms(0644));
     EXPECT_EQ(fs::status(copy / "bin/tool").permissions(), fs::perms(0755));
-    EXPECT_EQ(fs::status(copy / "sub").permissions(), fs::perms(0775));
+    EXPECT_EQ(fs::status(copy / "sub").permissions(), fs::perms(0755));
+    EXPECT_EQ(fs::status(copy / "sub/deep").permissions(), fs::perms(0555));
+    EXPECT_EQ(readFile(m_target + "/Copy/sub/deep/b.txt"), "beta");
+    fs::permissions(copy / "sub/deep", fs::perms(0755));
 }
 
-TEST_F(PlatformFileManagerTest, RefusesExistingDestinationMissingSourceOrParent)
+TEST_F(PlatformFileManagerTest, RefusesExistingDestinationMissingSourceOrParentAndSaysWhy)
 {
     writeFile(m_target + "/Copy/keep.txt", "mine");
     QFile::link(m_folder.filePath("nowhere"), m_target + "/Dangling");
 
-    EXPECT_FALSE(m_manager.copyItem(m_source, m_target + "/Copy"));
-    EXPECT_FALSE(m_manager.copyItem(m_source, m_target + "/Dangling"));
-    EXPECT_FALSE(m_manager.copyItem(m_folder.filePath("missing"), m_target + "/New"));
-    EXPECT_FALSE(m_manager.copyItem(m_source, m_target + "/no/such/New"));
-    EXPECT_FALSE(m_manager.copyItem(m_source, m_source + "/sub/New"));
+    const struct {
+        QString source, destination;
+        int code;
+    } refusals[] = {
+        {m_source, m_target + "/Copy", EEXIST},
+        {m_source, m_target + "/Dangling", EEXIST},
+        {m_folder.filePath("missing"), m_target + "/New", ENOENT},
+        {m_source, m_target + "/no/such/New", ENOENT},
+        {m_source, m_source + "/sub/New", EINVAL},
+    };
+    for (const auto& refusal : refusals) {
+        Platform::FileError error;
+        EXPECT_FALSE(m_manager.copyItem(refusal.source, refusal.destination, &error));
+        EXPECT_EQ(error.code, refusal.code) << refusal.destination.toStdString();
+        EXPECT_TRUE(error.description.contains(refusal.destination)) << error.description.toStdString();
+    }
     EXPECT_EQ(entriesOf(m_target + "/Copy"), QStringList{"keep.txt"});
     EXPECT_TRUE(QFileInfo(m_target + "/Dangling").isSymLink());
     EXPECT_EQ(entriesOf(m_target), (QStringList{"Copy", "Dangling"}));
     EXPECT_EQ(entriesOf(m_source + "/sub"), QStringList{"deep"});
 }
 
-TEST_F(PlatformFileManagerTest, FailurePartWayLeavesNothingBehind)
+TEST_F(PlatformFileManagerTest, FailurePartWayLeavesNothingBehindAndKeepsTheReason)
 {
     HookedFileManager manager;
     int copied = 0;
     manager.allow = [&](const std::filesystem::path& from) { return from.filename() != "b.txt" && ++copied; };
-    EXPECT_FALSE(manager.copyItem(m_source, m_target + "/Copy"));
+    Platform::FileError error;
+    EXPECT_FALSE(manager.copyItem(m_source, m_target + "/Copy", &error));
     EXPECT_GT(copied, 2);
     EXPECT_TRUE(entriesOf(m_target).isEmpty());
+    EXPECT_EQ(error.code, ENOSPC);
+    EXPECT_FALSE(error.leftBehind);
+}
+
+TEST_F(PlatformFileManagerTest, LeftoversOfACrashedRunAreSweptAndNothingElse)
+{
+    // What a run that stopped half-way leaves: a staging folder and a copy moved aside.
+    writeFile(m_target + "/.Copy.foldwise-Ab12Cd/Copy/a.txt", "stale");
+    writeFile(m_target + "/.Copy.foldwise-Zz99zz/Contents/x", "stale");
+    // Look-alikes of other names or shapes, and a staging folder that a live run holds.
+    const QStringList kept{".Copy.foldwise-Ab12C", ".Copy.foldwise-Ab12Cd7", ".Copy.foldwise-Ab-2Cd",
+                           ".Other.foldwise-Ab12Cd", "Copy.foldwise-Ab12Cd"};
+    for (const QString& name : kept)
+        writeFile(m_target + "/" + name + "/keep", "keep");
+    writeFile(m_target + "/.Copy.foldwise-Live00/Copy/part", "in progress");
+    const int live = ::open(QFile::encodeName(m_target + "/.Copy.foldwise-Live00").constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+    ASSERT_TRUE(m_manager.copyItem(m_source, m_target + "/Copy"));
+    EXPECT_EQ(sorted(entriesOf(m_target)), sorted(kept + QStringList{".Copy.foldwise-Live00", "Copy"}));
+    ::close(live);
+
+    ASSERT_TRUE(m_manager.removeItem(m_target + "/Copy"));
+    EXPECT_EQ(sorted(entriesOf(m_target)), sorted(kept)) << "the removal swept the run that has ended meanwhile";
 }
 
 TEST_F(PlatformFileManagerTest, NeverReplacesADestinationThatAppearsDuringTheCopy)
@@ -163,5 +235,47 @@ TEST_F(PlatformFileManagerTest, RemovesFilesTreesAndLinksWithoutFollowingThem)
     EXPECT_TRUE(m_manager.removeItem(m_source));
     EXPECT_EQ(entriesOf(m_folder.path()), QStringList{"Target"});
     EXPECT_EQ(readFile(m_target + "/survivor.txt"), "still here");
-    EXPECT_FALSE(m_manager.removeItem(m_source));
+    Platform::FileError error;
+    EXPECT_FALSE(m_manager.removeItem(m_source, &error));
+    EXPECT_EQ(error.code, ENOENT);
+}
+
+TEST_F(PlatformFileManagerTest, RemovalThatStopsHalfWayLeavesNothingUnderTheRealName)
+{
+    HookedFileManager manager;
+    manager.deletionStopsHalfWay = true;
+    Platform::FileError error;
+    EXPECT_FALSE(manager.removeItem(m_source, &error));
+    EXPECT_FALSE(QFileInfo::exists(m_source));
+    ASSERT_TRUE(error.leftBehind);
+    EXPECT_TRUE(error.description.contains(*error.leftBehind)) << error.description.toStdString();
+    EXPECT_EQ(QFileInfo(*error.leftBehind).dir(), QDir(m_folder.path()));
+    EXPECT_EQ(readFile(*error.leftBehind + "/a.txt"), "alpha") << "what is left is the moved copy";
+}
+
+TEST_F(PlatformFileManagerTest, ResolvedPathNamesTheRealFolderAbsolutely)
+{
+    const QString real = QFileInfo(m_target).canonicalFilePath();
+    QFile::link(m_target, m_folder.filePath("Linked"));
+    EXPECT_EQ(m_manager.resolvedPath(m_folder.filePath("Linked") + "/Foldwise.acroplugin/"),
+              real + "/Foldwise.acroplugin");
+    // The item's own name stays as it is, a link included.
+    EXPECT_EQ(m_manager.resolvedPath(m_folder.filePath("Linked")), QFileInfo(m_folder.path()).canonicalFilePath() + "/Linked");
+
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_folder.path()));
+    const auto relative = m_manager.resolvedPath("Linked/../Target/Foldwise.acroplugin");
+    QDir::setCurrent(previous);
+    EXPECT_EQ(relative, real + "/Foldwise.acroplugin");
+
+    Platform::FileError error;
+    EXPECT_FALSE(m_manager.resolvedPath(m_folder.filePath("missing/Foldwise.acroplugin"), &error));
+    EXPECT_EQ(error.code, ENOENT);
+    // A real folder whose name is not UTF-8 could only be named by a look-alike.
+    const std::string raw = QFile::encodeName(m_folder.path()).toStdString() + "/bad \xff";
+    ASSERT_EQ(::mkdir(raw.c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(raw.c_str(), QFile::encodeName(m_folder.filePath("Fine")).constData()), 0);
+    EXPECT_FALSE(m_manager.resolvedPath(m_folder.filePath("Fine") + "/Foldwise.acroplugin", &error));
+    EXPECT_EQ(error.code, EILSEQ);
+    std::filesystem::remove(raw);
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 // Runs the administrator fallback's real command texts through /bin/sh (as the current user, with
 // a stand-in for pkexec that simply runs its arguments) against folders whose names hold every
@@ -19,7 +20,7 @@ protected:
         root = temp.filePath(QStringLiteral("work"));
         QDir().mkpath(root);
         const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-        Fixtures::writeFile(standIn, "#!/bin/sh\nexec \"$@\"\n");
+        Fixtures::writeFile(standIn, "#!/bin/sh\n[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"\n");
         QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -88,9 +89,13 @@ TEST_F(QuotingProofTest, CopyAndRemovalActOnExactlyTheNamedItems)
 TEST_F(QuotingProofTest, OrdinaryPathsGiveThePlainCommandText)
 {
     ALAppDelegate& d = makeDelegate();
-    fakes.fileManager->failingCopies = {QStringLiteral("/b c/Foldwise.acroplugin")};
-    d.rootCopyFile(QStringLiteral("/a b/Foldwise.acroplugin"), QStringLiteral("/b c/Foldwise.acroplugin"), nullptr);
+    const QString real = QFileInfo(root).canonicalFilePath();
+    Fixtures::makePluginCopy(root + QStringLiteral("/a b/Foldwise.acroplugin"), QStringLiteral("2.5"));
+    QDir().mkpath(root + QStringLiteral("/b c"));
+    fakes.fileManager->failingCopies = {root + QStringLiteral("/b c/Foldwise.acroplugin")};
+    d.rootCopyFile(root + QStringLiteral("/a b/Foldwise.acroplugin"), root + QStringLiteral("/b c/Foldwise.acroplugin"),
+                   nullptr);
     EXPECT_EQ(fakes.shell->commands,
-              QStringList{QStringLiteral("'cp' -R '/a b/Foldwise.acroplugin' '/b c/Foldwise.acroplugin'")});
+              QStringList{QStringLiteral("'cp' -R '%1/a b/Foldwise.acroplugin' '%1/b c/Foldwise.acroplugin'").arg(real)});
     EXPECT_EQ(Platform::shellSingleQuoted(QStringLiteral("it's")), QStringLiteral("'it'\\''s'"));
 }
