@@ -30,6 +30,8 @@ protected:
     QString support;
     E2E::Desktop desktop;
     std::unique_ptr<E2E::ChildProcess> installer;
+    // Set for the program on top of the session's own environment.
+    QProcessEnvironment launchEnvironment;
 
     void SetUp() override;
     void TearDown() override;
