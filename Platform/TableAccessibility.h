@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAccessibleWidget>
+#include <QModelIndex>
 #include <QHash>
 #include <QPointer>
 
@@ -13,6 +14,10 @@ class TableView;
 // are drawn by cells shared between rows, so each cell's interface works its text, state and
 // action out from the table's data source whenever it is asked.
 void installTableAccessibility();
+
+// Tells screen readers that the cell at index became current or was (de)selected. QTableView
+// would number the cells as if its hidden headers were cells too; ours has none.
+void notifyAccessibleCell(TableView* table, QAccessible::Event event, const QModelIndex& index);
 
 // The table: a child for each cell, row by row, in the order Qt's own tables use.
 class TableViewAccessible : public QAccessibleWidget, public QAccessibleTableInterface {

@@ -424,6 +424,21 @@ bool TableView::focusNextPrevChild(bool next)
     return moved;
 }
 
+// QTableView's own versions only add accessibility events, with its numbering of the cells.
+void TableView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    if (hasFocus())
+        notifyAccessibleCell(this, QAccessible::Focus, current);
+    QAbstractItemView::currentChanged(current, previous);
+}
+
+void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    notifyAccessibleCell(this, QAccessible::SelectionAdd, selected.indexes().value(0));
+    notifyAccessibleCell(this, QAccessible::SelectionRemove, deselected.indexes().value(0));
+    QAbstractItemView::selectionChanged(selected, deselected);
+}
+
 void TableView::setKeyboardFocusVisible(bool visible)
 {
     if (visible == m_keyboardFocusVisible)

@@ -140,4 +140,9 @@ TEST_F(AccessibilitySession, RowsAreReadOutAndTheirButtonsWorkByScreenReaderAndB
     EXPECT_EQ(waitForBars(window, expected), expected);
     const QStringList captions{QStringLiteral("Uninstall (2.5)"), QStringLiteral("Install")};
     EXPECT_EQ(namesOf(withRole(waitForButtons(captions), QStringLiteral("push button"))), captions);
+
+    // Every focus and selection the keys announced named a cell that exists.
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("Cannot create accessible child interface"));
 }

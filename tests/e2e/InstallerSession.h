@@ -58,8 +58,9 @@ protected:
 
     // Fixture Acrobat bundles under the applications folder.
     QString addAcrobat(const QString& folder, const QString& version);
+    // What the installer wrote on its standard output and error.
+    QString logPath() const { return temp.filePath(QStringLiteral("installer.log")); }
 
 private:
     QImage m_lastScreenshot;
-    QString logPath() const { return temp.filePath(QStringLiteral("installer.log")); }
 };
