@@ -117,7 +117,8 @@ TEST_F(AccessibilitySession, RowsAreReadOutAndTheirButtonsWorkByScreenReaderAndB
         << "the tree never showed the rows' buttons";
     for (const Accessible& button : buttons)
         EXPECT_EQ(button.actions, QStringList{QStringLiteral("Press")}) << button.name.toStdString();
-    EXPECT_EQ(namesOf(withRole(objects, QStringLiteral("table"))), QStringList{QStringLiteral("Acrobat installations")});
+    EXPECT_EQ(namesOf(withRole(objects, QStringLiteral("table"))),
+              QStringList{QStringLiteral("Acrobat installations")});
     const QList<Accessible> cells = withRole(objects, QStringLiteral("table cell"));
     ASSERT_EQ(cells.size(), 2);
     EXPECT_EQ(cells[0].name, QStringLiteral("Adobe Acrobat Pro 11.0.23"));
