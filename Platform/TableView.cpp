@@ -4,8 +4,8 @@
 #include "TableAccessibility.h"
 
 #include <QAbstractTableModel>
-#include <QHeaderView>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
