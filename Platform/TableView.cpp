@@ -109,6 +109,8 @@ void TableView::reloadData()
     // Keep the selection across a reload, as long as its row still exists.
     const int selected = selectedRow();
     m_tracking = {};
+    // The reset also tells screen readers that every row may have changed: the accessible
+    // table drops its cells, and they are read afresh with their new captions.
     m_model->reload();
     for (int i = 0; i < numberOfColumns(); ++i) {
         const int width = m_columns[static_cast<size_t>(i)]->width();
