@@ -220,4 +220,14 @@ QRectF ALTableCell::keepRectInAspect(const QRectF& rect, const QSizeF& imageSize
     return QRectF(rect.x() + (rect.width() - pw) / 2, rect.y() + (rect.height() - ph) / 2, pw, ph);
 }
 
+QString ALTableCell::accessibleName() const
+{
+    return objectValue().toMap().value(ALKey::Title).toString();
+}
+
+QString ALTableCell::accessibleDescription() const
+{
+    return objectValue().toMap().value(ALKey::Path).toString();
+}
+
 void ALEmptyCell::drawInteriorWithFrame(const QRectF&, QPainter&, QWidget*) {}

@@ -12,6 +12,9 @@ class ALTableCell : public Platform::TextFieldCell {
 public:
     void drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget* view) override;
     QRectF expansionFrameWithFrame(const QRectF& frame, QWidget* view) override;
+    // Read out as the record's title, then its path.
+    QString accessibleName() const override;
+    QString accessibleDescription() const override;
 
     // The rectangle of the image's proportions fitted into rect and centred in it.
     static QRectF keepRectInAspect(const QRectF& rect, const QSizeF& imageSize);

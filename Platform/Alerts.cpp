@@ -21,6 +21,10 @@ public:
         box.setDefaultButton(only);
         box.setEscapeButton(only);
         box.exec();
+        // The keyboard goes back to the window the panel came over; without a window manager to
+        // do it, nothing else would give it back.
+        if (QWidget* window = box.parentWidget(); window && window->isVisible())
+            window->activateWindow();
     }
 };
 

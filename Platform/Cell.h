@@ -2,6 +2,7 @@
 
 #include "AttributedString.h"
 
+#include <QAccessible>
 #include <QByteArray>
 #include <QPointer>
 #include <QRectF>
@@ -34,6 +35,13 @@ public:
     virtual QRectF expansionFrameWithFrame(const QRectF& frame, QWidget* view);
     // The text shown when the table expands the cell.
     virtual QString expansionText() const;
+    // The area the keyboard's focus ring goes around: by default the whole frame.
+    virtual QRectF focusRingMaskBoundsForFrame(const QRectF& frame) const { return frame; }
+
+    // What a screen reader is told of the cell as the table last filled it for a row.
+    virtual QAccessible::Role accessibleRole() const { return QAccessible::Cell; }
+    virtual QString accessibleName() const { return m_objectValue.toString(); }
+    virtual QString accessibleDescription() const { return {}; }
 
 private:
     QVariant m_objectValue;
@@ -73,6 +81,10 @@ public:
                              QWidget* view);
     // The part of the frame that reacts to the mouse.
     virtual QRectF trackingRectForFrame(const QRectF& frame) const { return frame; }
+    QRectF focusRingMaskBoundsForFrame(const QRectF& frame) const override { return trackingRectForFrame(frame); }
+
+    QAccessible::Role accessibleRole() const override { return QAccessible::Button; }
+    QString accessibleName() const override { return title(); }
 
 private:
     AttributedString m_title;

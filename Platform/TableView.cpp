@@ -1,13 +1,17 @@
 #include "TableView.h"
 
 #include "Cell.h"
+#include "TableAccessibility.h"
 
 #include <QAbstractTableModel>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QToolTip>
 
 namespace Platform {
@@ -60,8 +64,11 @@ TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_un
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setFrameShape(QFrame::NoFrame);
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the table and a click does not, so the mouse never changes how it looks.
+    setFocusPolicy(Qt::TabFocus);
+    setTabKeyNavigation(false);
     setWordWrap(false);
+    installTableAccessibility();
 }
 
 TableView::~TableView()
@@ -102,6 +109,8 @@ void TableView::reloadData()
     // Keep the selection across a reload, as long as its row still exists.
     const int selected = selectedRow();
     m_tracking = {};
+    // The reset also tells screen readers that every row may have changed: the accessible
+    // table drops its cells, and they are read afresh with their new captions.
     m_model->reload();
     for (int i = 0; i < numberOfColumns(); ++i) {
         const int width = m_columns[static_cast<size_t>(i)]->width();
@@ -178,6 +187,34 @@ Cell* TableView::preparedCellAtColumn(int column, int row)
     return cell;
 }
 
+int TableView::buttonColumnForRow(int row)
+{
+    if (row < 0 || row >= numberOfRows())
+        return -1;
+    for (int column = 0; column < numberOfColumns(); ++column)
+        if (dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row)))
+            return column;
+    return -1;
+}
+
+bool TableView::performClickOnCellAtColumn(int column, int row)
+{
+    if (row < 0 || row >= numberOfRows())
+        return false;
+    // The action reads the selected row, so the row is selected first.
+    selectRow(row);
+    // The cell is shared by every row: it gets this row's title and value just before it acts.
+    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row));
+    if (!button || !button->isEnabled())
+        return false;
+    return button->sendAction(this);
+}
+
+bool TableView::showsFocusRing() const
+{
+    return m_keyboardFocusVisible && hasFocus() && selectedRow() >= 0;
+}
+
 void TableView::highlightSelectionInClipRect(const QRectF& clipRect, QPainter& painter)
 {
     const int selected = selectedRow();
@@ -221,6 +258,33 @@ void TableView::paintEvent(QPaintEvent* event)
             cell->setHighlighted(false);
         }
     }
+    painter.save();
+    drawFocusRing(painter, clip);
+    painter.restore();
+}
+
+void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
+{
+    if (!showsFocusRing())
+        return;
+    const int row = selectedRow();
+    const int column = std::max(0, buttonColumnForRow(row));
+    Cell* cell = preparedCellAtColumn(column, row);
+    if (!cell)
+        return;
+    const QRectF bounds = cell->focusRingMaskBoundsForFrame(frameOfCellAtColumn(column, row));
+    if (bounds.isEmpty())
+        return;
+    // Two pixels wide and two clear of what it surrounds, so that it stands out even around a
+    // bar of the highlight's own hue.
+    const QRectF inner = bounds.adjusted(-kFocusRingGap, -kFocusRingGap, kFocusRingGap, kFocusRingGap);
+    const QRectF outer = inner.adjusted(-kFocusRingWidth, -kFocusRingWidth, kFocusRingWidth, kFocusRingWidth);
+    if (!outer.intersects(clipRect))
+        return;
+    QPainterPath ring;
+    ring.addRect(outer);
+    ring.addRect(inner);
+    painter.fillPath(ring, palette().color(QPalette::Highlight));
 }
 
 bool TableView::trackingContains(const QPointF& point)
@@ -240,6 +304,7 @@ void TableView::mousePressEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
+    setKeyboardFocusVisible(false);
     const QPointF point = event->position();
     const int row = rowAt(static_cast<int>(point.y()));
     const int column = columnAt(static_cast<int>(point.x()));
@@ -282,11 +347,106 @@ void TableView::mouseReleaseEvent(QMouseEvent* event)
     const bool inside = trackingContains(event->position());
     updateTrackedCell();
     m_tracking = {};
-    if (!inside)
+    if (inside)
+        performClickOnCellAtColumn(tracked.column, tracked.row);
+}
+
+void TableView::keyPressEvent(QKeyEvent* event)
+{
+    // Modified keys belong to the window's shortcuts.
+    if (event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier)) {
+        event->ignore();
         return;
-    // The cell is shared by every row: give it the clicked row's title and value before it acts.
-    if (auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(tracked.column, tracked.row)))
-        button->sendAction(this);
+    }
+    const int selected = selectedRow();
+    switch (event->key()) {
+    case Qt::Key_Up:
+        moveSelectionTo(selected < 0 ? 0 : selected - 1);
+        break;
+    case Qt::Key_Down:
+        moveSelectionTo(selected < 0 ? 0 : selected + 1);
+        break;
+    case Qt::Key_Home:
+        moveSelectionTo(0);
+        break;
+    case Qt::Key_End:
+        moveSelectionTo(numberOfRows() - 1);
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        setKeyboardFocusVisible(true);
+        // A key held down acts once, not once per repeat.
+        if (!event->isAutoRepeat() && selected >= 0)
+            performClickOnCellAtColumn(buttonColumnForRow(selected), selected);
+        break;
+    default:
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TableView::moveSelectionTo(int row)
+{
+    setKeyboardFocusVisible(true);
+    const int rows = numberOfRows();
+    if (rows == 0)
+        return;
+    row = std::clamp(row, 0, rows - 1);
+    selectRow(row);
+    scrollTo(m_model->index(row, 0));
+}
+
+void TableView::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    if (selectedRow() < 0)
+        selectRow(0);
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+        setKeyboardFocusVisible(true);
+    else if (event->reason() == Qt::MouseFocusReason)
+        setKeyboardFocusVisible(false);
+    viewport()->update();
+}
+
+void TableView::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
+}
+
+bool TableView::focusNextPrevChild(bool next)
+{
+    const bool moved = QTableView::focusNextPrevChild(next);
+    // Alone in its window, the table is where Tab comes back to: no focus event, but the
+    // keyboard is in use all the same.
+    if (hasFocus())
+        setKeyboardFocusVisible(true);
+    return moved;
+}
+
+// QTableView's own versions only add accessibility events, with its numbering of the cells.
+void TableView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    if (hasFocus())
+        notifyAccessibleCell(this, QAccessible::Focus, current);
+    QAbstractItemView::currentChanged(current, previous);
+}
+
+void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    notifyAccessibleCell(this, QAccessible::SelectionAdd, selected.indexes().value(0));
+    notifyAccessibleCell(this, QAccessible::SelectionRemove, deselected.indexes().value(0));
+    QAbstractItemView::selectionChanged(selected, deselected);
+}
+
+void TableView::setKeyboardFocusVisible(bool visible)
+{
+    if (visible == m_keyboardFocusVisible)
+        return;
+    m_keyboardFocusVisible = visible;
+    viewport()->update();
 }
 
 bool TableView::viewportEvent(QEvent* event)

@@ -41,12 +41,18 @@ public:
 
 // A table whose rows are drawn by cells, asked for afresh for every row just before it is drawn
 // or clicked. Coordinates are the viewport's: y grows downwards.
+//
+// The keyboard reaches it by Tab only, so a click never changes how it looks: Up, Down, Home and
+// End move the selected row, Space, Return and Enter press the selected row's button. A focus
+// ring around that button shows once the keyboard is in use, and a click hides it again.
 class TableView : public QTableView {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 88;
     static constexpr int kRowSpacing = 2;
     static constexpr int kColumnSpacing = 4;
+    static constexpr int kFocusRingWidth = 2;
+    static constexpr int kFocusRingGap = 2;
 
     struct RowRange {
         int location = 0;
@@ -76,6 +82,13 @@ public:
     QRectF frameOfCellAtColumn(int column, int row) const;
     // The cell that draws a row of a column, filled with that row's value.
     Cell* preparedCellAtColumn(int column, int row);
+    // The first column whose cell is a button in that row, or -1: the one the keyboard presses.
+    int buttonColumnForRow(int row);
+    // Selects the row and sends the action of the cell's button, as a click on it does; false
+    // when the cell is no enabled button.
+    bool performClickOnCellAtColumn(int column, int row);
+    // Whether the focus ring is drawn now: the table has focus and the keyboard was used.
+    bool showsFocusRing() const;
 
 protected:
     // Paints what lies beneath the rows' cells in the rectangle being redrawn: by default the
@@ -88,6 +101,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
     struct Tracking {
@@ -98,11 +117,16 @@ private:
     bool trackingContains(const QPointF& point);
     void updateTrackedCell();
     void showToolTip(class QHelpEvent* event);
+    void setKeyboardFocusVisible(bool visible);
+    void moveSelectionTo(int row);
+    void drawFocusRing(QPainter& painter, const QRectF& clipRect);
 
     TableDataSource* m_dataSource = nullptr;
     std::vector<std::unique_ptr<TableColumn>> m_columns;
     std::unique_ptr<TableModel> m_model;
     Tracking m_tracking;
+    // Like a web page's :focus-visible: set by keyboard use, cleared by a click.
+    bool m_keyboardFocusVisible = false;
 };
 
 }  // namespace Platform

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
   libplist-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core python3
+  dbus at-spi2-core python3-pyatspi
   clang libclang-rt-14-dev
 )
 

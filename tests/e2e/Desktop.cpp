@@ -94,10 +94,9 @@ Desktop::Desktop()
 
 Desktop::~Desktop() = default;
 
-CommandResult Desktop::run(const QString& program, const QStringList& arguments, Milliseconds timeout) const
+CommandResult runCommand(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+                         Milliseconds timeout)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
     ChildProcess child(program, arguments, environment);
     CommandResult result;
     if (!child.started()) {
@@ -110,6 +109,13 @@ CommandResult Desktop::run(const QString& program, const QStringList& arguments,
     if (result.finished)
         result.exitCode = child.process().exitStatus() == QProcess::NormalExit ? child.process().exitCode() : -1;
     return result;
+}
+
+CommandResult Desktop::run(const QString& program, const QStringList& arguments, Milliseconds timeout) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    return runCommand(program, arguments, environment, timeout);
 }
 
 std::optional<QString> Desktop::waitForWindow(const QString& name, Milliseconds timeout) const
@@ -198,5 +204,66 @@ bool Desktop::key(const QString& window, const QString& keys) const
     // The key may close the window before it is let go; that is no failure of ours.
     return run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys}).finished;
 }
+
+// ---- AccessibilityBus -----------------------------------------------------------------------
+
+AccessibilityBus::AccessibilityBus(const Desktop& desktop, const QString& runtimeDirectory)
+{
+    m_environment = QProcessEnvironment::systemEnvironment();
+    m_environment.insert(QStringLiteral("DISPLAY"), desktop.display());
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDirectory);
+    m_environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    m_environment.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+    m_sessionBus = std::make_unique<ChildProcess>(
+        QStringLiteral("dbus-daemon"),
+        QStringList{QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+        m_environment);
+    QProcess& bus = m_sessionBus->process();
+    if (!m_sessionBus->started()) {
+        m_error = QStringLiteral("dbus-daemon could not be started: ") + bus.errorString();
+        return;
+    }
+    QByteArray address;
+    eventually(
+        [&] {
+            bus.waitForReadyRead(100);
+            address += bus.readAllStandardOutput();
+            return address.contains('\n') || !m_sessionBus->running();
+        },
+        10s);
+    address = address.trimmed();
+    if (address.isEmpty()) {
+        m_error = QStringLiteral("dbus-daemon did not announce its address: ")
+            + QString::fromLocal8Bit(bus.readAllStandardError());
+        return;
+    }
+    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(address));
+
+    m_launcher = std::make_unique<ChildProcess>(QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
+                                                QStringList{QStringLiteral("--launch-immediately")}, m_environment);
+    if (!m_launcher->started()) {
+        m_error = QStringLiteral("at-spi-bus-launcher could not be started: ") + m_launcher->process().errorString();
+        return;
+    }
+    // A program asks the session bus for the accessibility bus once, as it starts: it must be
+    // there by then.
+    const bool ready = eventually(
+        [&] {
+            return runCommand(QStringLiteral("dbus-send"),
+                              {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                               QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                               QStringLiteral("org.a11y.Bus.GetAddress")},
+                              m_environment)
+                .succeeded();
+        },
+        10s);
+    if (!ready) {
+        m_error = QStringLiteral("the accessibility bus did not come up");
+        return;
+    }
+    m_address = QString::fromLatin1(address);
+}
+
+AccessibilityBus::~AccessibilityBus() = default;
 
 }  // namespace E2E

@@ -53,6 +53,10 @@ struct CommandResult {
     bool succeeded() const { return finished && exitCode == 0; }
 };
 
+// Runs a short command to its end, or until the time is up.
+CommandResult runCommand(const QString& program, const QStringList& arguments,
+                         const QProcessEnvironment& environment, Milliseconds timeout = 10s);
+
 // A virtual display of our own, and the person at it: finds windows, looks at them, clicks and
 // types through xdotool and imagemagick's import. No window manager runs.
 class Desktop {
@@ -87,6 +91,29 @@ private:
     QString m_error;
     QString m_logPath;
     std::unique_ptr<ChildProcess> m_server;
+};
+
+// A private session bus with the accessibility bus on it, as on a desktop where a screen reader
+// may run. Programs given its address and QT_LINUX_ACCESSIBILITY_ALWAYS_ON show their tree there.
+class AccessibilityBus {
+public:
+    AccessibilityBus(const Desktop& desktop, const QString& runtimeDirectory);
+    ~AccessibilityBus();
+    AccessibilityBus(const AccessibilityBus&) = delete;
+    AccessibilityBus& operator=(const AccessibilityBus&) = delete;
+
+    // The session bus's address; empty when it did not start, the reason in error().
+    QString address() const { return m_address; }
+    QString error() const { return m_error; }
+    // What a program needs to reach the buses.
+    QProcessEnvironment environment() const { return m_environment; }
+
+private:
+    QString m_address;
+    QString m_error;
+    QProcessEnvironment m_environment;
+    std::unique_ptr<ChildProcess> m_sessionBus;
+    std::unique_ptr<ChildProcess> m_launcher;
 };
 
 }  // namespace E2E

@@ -104,6 +104,7 @@ void InstallerSession::launch(const QString& executable)
     environment.insert(QStringLiteral("PATH"),
                        home + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH"),
                                                                            QStringLiteral("/usr/bin:/bin")));
+    environment.insert(launchEnvironment);
     installer = std::make_unique<ChildProcess>(executable, QStringList(), environment, logPath());
     ASSERT_TRUE(installer->started()) << "cannot start " << executable.toStdString();
 }

@@ -30,6 +30,8 @@ protected:
     QString support;
     E2E::Desktop desktop;
     std::unique_ptr<E2E::ChildProcess> installer;
+    // Set for the program on top of the session's own environment.
+    QProcessEnvironment launchEnvironment;
 
     void SetUp() override;
     void TearDown() override;
@@ -56,8 +58,9 @@ protected:
 
     // Fixture Acrobat bundles under the applications folder.
     QString addAcrobat(const QString& folder, const QString& version);
+    // What the installer wrote on its standard output and error.
+    QString logPath() const { return temp.filePath(QStringLiteral("installer.log")); }
 
 private:
     QImage m_lastScreenshot;
-    QString logPath() const { return temp.filePath(QStringLiteral("installer.log")); }
 };

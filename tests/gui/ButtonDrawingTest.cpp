@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFontMetricsF>
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QTest>
 #include <functional>
@@ -186,6 +188,8 @@ public:
     {
         EXPECT_EQ(sender, table);
         selectedRows.push_back(table->selectedRow());
+        // As the installer's action ends: the rows are found again.
+        table->reloadData();
     }
 };
 
@@ -213,6 +217,21 @@ protected:
         return image;
     }
     QWidget* viewport() { return rows.table.viewport(); }
+
+    void focusTable(Qt::FocusReason reason)
+    {
+        rows.table.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&rows.table));
+        rows.table.setFocus(reason);
+        ASSERT_TRUE(rows.table.hasFocus());
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = {}, bool autoRepeat = false)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
+        QApplication::sendEvent(&rows.table, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
+        QApplication::sendEvent(&rows.table, &release);
+    }
 };
 
 // The button column is 170 wide at the right: frame x = 432, width 166; row 1's bar is
@@ -252,6 +271,122 @@ TEST_F(ButtonTrackingTest, OnlyTheBarSendsTheAction)
     EXPECT_EQ(qAlpha(render().pixel(515, 133)), 255);
     QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(515, 133));
     EXPECT_EQ(counter.selectedRows.size(), 1u);
+}
+
+TEST_F(ButtonTrackingTest, ScreenReaderPressesTheRowsButtonUnlessDisabled)
+{
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&rows.table);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->role(), QAccessible::Table);
+    ASSERT_EQ(table->childCount(), 6) << "a data cell and a button for each of three rows";
+    QAccessibleInterface* button = table->child(3);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->role(), QAccessible::Button);
+    EXPECT_EQ(table->indexOfChild(button), 3);
+    EXPECT_EQ(button->tableCellInterface()->rowIndex(), 1);
+    EXPECT_EQ(table->child(2)->role(), QAccessible::Cell);
+    const QString press = QAccessibleActionInterface::pressAction();
+    ASSERT_EQ(button->actionInterface()->actionNames(), QStringList{press});
+    button->actionInterface()->doAction(press);
+    QTest::qWait(0);
+    EXPECT_EQ(counter.selectedRows, std::vector<int>{1}) << "selects the row, then acts";
+
+    rows.table.tableColumnWithIdentifier(QStringLiteral("Button"))->dataCell()->setEnabled(false);
+    EXPECT_TRUE(button->state().disabled);
+    EXPECT_TRUE(button->actionInterface()->actionNames().isEmpty());
+    button->actionInterface()->doAction(press);
+    QTest::qWait(0);
+    EXPECT_EQ(counter.selectedRows.size(), 1u);
+}
+
+struct Key {
+    int key;
+    Qt::KeyboardModifiers modifiers = {};
+    bool autoRepeat = false;
+};
+
+TEST_F(ButtonTrackingTest, KeysMoveTheSelectionAndPressTheSelectedRowsButtonOnce)
+{
+    struct Case {
+        const char* name;
+        int selectedBefore;  // when focus arrives
+        std::vector<Key> keys;
+        int selected;
+        std::vector<int> actedOn;
+    };
+    const Case cases[] = {
+        {"focus alone selects the first row", -1, {}, 0, {}},
+        {"focus keeps the selection", 1, {}, 1, {}},
+        {"down twice", -1, {{Qt::Key_Down}, {Qt::Key_Down}}, 2, {}},
+        {"down stops at the last row", 1, {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Down}}, 2, {}},
+        {"up stops at the first row", 1, {{Qt::Key_Up}, {Qt::Key_Up}}, 0, {}},
+        {"end, then up", -1, {{Qt::Key_End}, {Qt::Key_Up}}, 1, {}},
+        {"home", 2, {{Qt::Key_Home}}, 0, {}},
+        {"space presses the selected row", 1, {{Qt::Key_Space}}, 1, {1}},
+        {"return after moving", -1, {{Qt::Key_Down}, {Qt::Key_Return}}, 1, {1}},
+        {"keypad enter", -1, {{Qt::Key_End}, {Qt::Key_Enter, Qt::KeypadModifier}}, 2, {2}},
+        {"a held key acts once", -1, {{Qt::Key_Space}, {Qt::Key_Space, {}, true}, {Qt::Key_Space, {}, true}}, 0, {0}},
+        {"each press acts, the row kept through the reload", 2, {{Qt::Key_Return}, {Qt::Key_Return}}, 2, {2, 2}},
+        {"modified keys are the window's", 0,
+         {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Return, Qt::ControlModifier}, {Qt::Key_Space, Qt::AltModifier}},
+         0, {}},
+        {"other keys do nothing", 0, {{Qt::Key_Right}, {Qt::Key_A}, {Qt::Key_PageDown}}, 0, {}},
+    };
+    for (const Case& c : cases) {
+        rows.table.clearFocus();
+        rows.table.clearSelection();
+        rows.table.selectRow(c.selectedBefore);
+        counter.selectedRows.clear();
+        focusTable(Qt::TabFocusReason);
+        for (const Key& k : c.keys)
+            key(k.key, k.modifiers, k.autoRepeat);
+        EXPECT_EQ(rows.table.selectedRow(), c.selected) << c.name;
+        EXPECT_EQ(counter.selectedRows, c.actedOn) << c.name;
+    }
+}
+
+// Row 0's bar is (436, 27, 158, 32): the ring is two pixels wide, two pixels clear of it.
+TEST_F(ButtonTrackingTest, FocusRingShowsOnlyAfterKeyboardUse)
+{
+    const QColor highlight = rows.table.palette().color(QPalette::Highlight);
+    struct Case {
+        const char* name;
+        Qt::FocusReason focus;
+        std::function<void()> then;
+        bool ring;
+    };
+    const Case cases[] = {
+        {"focus at launch", Qt::ActiveWindowFocusReason, {}, false},
+        {"tab", Qt::TabFocusReason, {}, true},
+        {"backtab", Qt::BacktabFocusReason, {}, true},
+        {"arrow after launch", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Up); }, true},
+        {"tab with nowhere else to go", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Tab); },
+         true},
+        {"click on the bar after tab", Qt::TabFocusReason,
+         [this] { QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(515, 43)); }, false},
+        {"focus gone", Qt::TabFocusReason, [this] { rows.table.clearFocus(); }, false},
+    };
+    rows.table.clearFocus();
+    const QImage unfocused = render();
+    for (const Case& c : cases) {
+        rows.table.clearFocus();
+        rows.table.selectRow(0);
+        focusTable(Qt::ActiveWindowFocusReason);
+        key(Qt::Key_Home);
+        // Reset: a click hides the ring whatever came before.
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(50, 43));
+        rows.table.clearFocus();
+        focusTable(c.focus);
+        if (c.then)
+            c.then();
+        ASSERT_EQ(rows.table.selectedRow(), 0) << c.name;
+        const QImage image = render();
+        for (const QPoint ring : {QPoint(432, 43), QPoint(433, 43), QPoint(597, 43), QPoint(515, 23), QPoint(515, 62)})
+            EXPECT_EQ(image.pixel(ring) == highlight.rgb(), c.ring) << c.name << " at " << ring.x() << "," << ring.y();
+        // Nothing else changes: not the gap, not the bar, not the other rows.
+        for (const QPoint same : {QPoint(434, 43), QPoint(436, 43), QPoint(431, 43), QPoint(595, 43), QPoint(515, 113)})
+            EXPECT_EQ(image.pixel(same), unfocused.pixel(same)) << c.name << " at " << same.x() << "," << same.y();
+    }
 }
 
 #include "ButtonDrawingTest.moc"

@@ -1,0 +1,149 @@
+#include "InstallerSession.h"
+
+#include "Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace E2E;
+
+namespace {
+
+const QString kProbe = QStringLiteral(FOLDWISE_E2E_SOURCE_DIR "/accessibility_probe.py");
+const QString kCopyInfo = QStringLiteral("/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
+
+// One object of the tree a screen reader reads.
+struct Accessible {
+    QString role;
+    QString name;
+    QString description;
+    QStringList actions;
+};
+
+QList<Accessible> withRole(const QList<Accessible>& tree, const QString& role)
+{
+    QList<Accessible> found;
+    for (const Accessible& accessible : tree)
+        if (accessible.role == role)
+            found.append(accessible);
+    return found;
+}
+
+QStringList namesOf(const QList<Accessible>& accessibles)
+{
+    QStringList names;
+    for (const Accessible& accessible : accessibles)
+        names.append(accessible.name);
+    return names;
+}
+
+}  // namespace
+
+// The installer as a screen reader's user meets it: a session bus with the accessibility bus,
+// and the program told to show its tree there.
+class AccessibilitySession : public InstallerSession {
+protected:
+    std::unique_ptr<AccessibilityBus> bus;
+
+    void SetUp() override
+    {
+        InstallerSession::SetUp();
+        if (HasFatalFailure())
+            return;
+        bus = std::make_unique<AccessibilityBus>(desktop, home + QStringLiteral("/.runtime"));
+        ASSERT_FALSE(bus->address().isEmpty()) << bus->error().toStdString();
+        launchEnvironment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus->address());
+        launchEnvironment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    }
+
+    // Debian's interpreter: the probe needs its pyatspi.
+    CommandResult probe(const QStringList& arguments)
+    {
+        return runCommand(QStringLiteral("/usr/bin/python3"),
+                          QStringList{kProbe} + arguments, bus->environment(), 20s);
+    }
+
+    QList<Accessible> tree()
+    {
+        const CommandResult read = probe({QStringLiteral("tree"), QString::number(installer->pid())});
+        QList<Accessible> objects;
+        if (!read.succeeded())
+            return objects;
+        for (const QByteArray& line : read.output.split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            if (object.isEmpty())
+                continue;
+            objects.append({object.value(QStringLiteral("role")).toString(),
+                            object.value(QStringLiteral("name")).toString(),
+                            object.value(QStringLiteral("description")).toString(),
+                            object.value(QStringLiteral("actions")).toVariant().toStringList()});
+        }
+        return objects;
+    }
+
+    // Reads the tree until its push buttons carry the captions, or the time is up.
+    QList<Accessible> waitForButtons(const QStringList& captions)
+    {
+        QList<Accessible> objects;
+        eventually([&] { return namesOf(withRole(objects = tree(), QStringLiteral("push button"))) == captions; },
+                   20s);
+        return objects;
+    }
+
+    bool press(const QString& role, const QString& name)
+    {
+        return probe({QStringLiteral("press"), QString::number(installer->pid()), role, name}).succeeded();
+    }
+};
+
+TEST_F(AccessibilitySession, RowsAreReadOutAndTheirButtonsWorkByScreenReaderAndByKeyboard)
+{
+    const QString old = addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
+    const QString oldPlugins = old + QStringLiteral("/Contents/Plug-ins");
+    ASSERT_TRUE(QDir().mkpath(oldPlugins));
+    const QString recent = addAcrobat(QStringLiteral("Acrobat 2017"), QStringLiteral("17.012.20098"));
+    const QString recentCopy = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin");
+    Fixtures::makePluginCopy(recentCopy, QStringLiteral("2.4"));
+    launch();
+    const QString window = mainWindow();
+    ASSERT_FALSE(window.isEmpty());
+
+    QList<Accessible> objects = waitForButtons({QStringLiteral("Install"), QStringLiteral("Uninstall (2.4)")});
+    const QList<Accessible> buttons = withRole(objects, QStringLiteral("push button"));
+    ASSERT_EQ(namesOf(buttons), QStringList({QStringLiteral("Install"), QStringLiteral("Uninstall (2.4)")}))
+        << "the tree never showed the rows' buttons";
+    for (const Accessible& button : buttons)
+        EXPECT_EQ(button.actions, QStringList{QStringLiteral("Press")}) << button.name.toStdString();
+    EXPECT_EQ(namesOf(withRole(objects, QStringLiteral("table"))),
+              QStringList{QStringLiteral("Acrobat installations")});
+    const QList<Accessible> cells = withRole(objects, QStringLiteral("table cell"));
+    ASSERT_EQ(cells.size(), 2);
+    EXPECT_EQ(cells[0].name, QStringLiteral("Adobe Acrobat Pro 11.0.23"));
+    EXPECT_EQ(cells[0].description, old);
+    EXPECT_EQ(cells[1].name, QStringLiteral("Adobe Acrobat Pro 17.012.20098"));
+    EXPECT_EQ(cells[1].description, recent);
+
+    // Press, as a screen reader does it: the first row's copy is made and its caption read anew.
+    ASSERT_TRUE(press(QStringLiteral("push button"), QStringLiteral("Install")));
+    EXPECT_TRUE(eventually([&] { return QFile::exists(oldPlugins + kCopyInfo); })) << "Install copied nothing";
+    const QStringList bothInstalled{QStringLiteral("Uninstall (2.5)"), QStringLiteral("Uninstall (2.4)")};
+    EXPECT_EQ(namesOf(withRole(waitForButtons(bothInstalled), QStringLiteral("push button"))), bothInstalled);
+
+    // The keyboard alone: into the table, down to the other row, press its button.
+    for (const char* key : {"Tab", "Down", "space"})
+        ASSERT_TRUE(desktop.key(window, QString::fromLatin1(key))) << key;
+    EXPECT_TRUE(eventually([&] { return !QFileInfo::exists(recentCopy); })) << "Space did not uninstall";
+    EXPECT_TRUE(QFile::exists(oldPlugins + kCopyInfo)) << "the other row's copy is left alone";
+    const QStringList expected{QStringLiteral("grey"), QStringLiteral("blue")};
+    EXPECT_EQ(waitForBars(window, expected), expected);
+    const QStringList captions{QStringLiteral("Uninstall (2.5)"), QStringLiteral("Install")};
+    EXPECT_EQ(namesOf(withRole(waitForButtons(captions), QStringLiteral("push button"))), captions);
+
+    // Every focus and selection the keys announced named a cell that exists.
+    QFile log(logPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("Cannot create accessible child interface"));
+}
