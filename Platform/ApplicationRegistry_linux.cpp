@@ -1,7 +1,7 @@
 #include "ApplicationRegistry_linux.h"
 
 #include "Format.h"
-#include "PropertyList.h"
+#include "PropertyListCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,7 +60,7 @@ bool listHolds(const QVariant& list, const QString& wanted)
 bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
 {
     const std::optional<QVariantMap> info
-        = PropertyList::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
+        = PropertyListCache::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
     if (!info)
         return false;
     const QVariant types = info->value(QStringLiteral("CFBundleDocumentTypes"));

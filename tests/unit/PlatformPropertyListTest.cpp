@@ -1,5 +1,6 @@
 #include "Fixtures.h"
 #include "PropertyList.h"
+#include "PropertyListCache.h"
 #include "XmlPropertyList.h"
 
 #include <QDateTime>
@@ -237,3 +238,11 @@ TEST_F(PlatformPropertyListTest, OnePassReaderCountsDepthAsLibplistsGuardDoes)
     }
 }
 
+TEST_F(PlatformPropertyListTest, CacheReadsAChangedFileAgain)
+{
+    const QString path = write(xmlPlist("<dict><key>A</key><string>1</string></dict>"));
+    const Platform::PropertyListCache::Scope scope;
+    EXPECT_EQ(Platform::PropertyListCache::dictionaryWithContentsOfFile(path)->value("A"), QVariant("1"));
+    Fixtures::writeFile(path, xmlPlist("<dict><key>A</key><string>22</string></dict>"));
+    EXPECT_EQ(Platform::PropertyListCache::dictionaryWithContentsOfFile(path)->value("A"), QVariant("22"));
+}
