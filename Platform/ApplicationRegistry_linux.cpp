@@ -110,8 +110,8 @@ void collectEditors(const QString& folder, int depth, const DocumentKind& kind, 
         const QString path = appendingPathComponent(folder, QFile::decodeName(name.c_str()));
         if (name.ends_with(".app")) {
             // A bundle is never walked into, whether it turns out to be an editor or not.
-            if (QFileInfo(path + QStringLiteral("/Contents/Info.plist")).isFile() && isEditorFor(path, kind)
-                && !found.contains(path))
+            // Reading the Info.plist checks it is a regular file.
+            if (isEditorFor(path, kind) && !found.contains(path))
                 found.append(path);
             continue;
         }

@@ -171,10 +171,10 @@ std::optional<QVariant> dateValue(std::string_view text)
     return QVariant(QDateTime::fromMSecsSinceEpoch(secs * 1000, Qt::UTC));
 }
 
-std::optional<QVariant> dataValue(const QByteArray& text)
+std::optional<QVariant> dataValue(std::string_view text)
 {
     QByteArray packed;
-    packed.reserve(text.size());
+    packed.reserve(qsizetype(text.size()));
     for (const char c : text) {
         if (c == ' ' || c == '\t' || c == '\n')
             continue;
@@ -399,6 +399,10 @@ private:
             std::string_view value;
             if (!space || !readName(attribute) || !readEquals() || !readLiteral(value))
                 return false;
+            // Property lists carry one attribute or none; many go the general way rather than
+            // cost a comparison with every other.
+            if (attributes.size() == 8)
+                return undecided();
             for (const std::string_view& seen : attributes) {
                 if (seen == attribute)
                     return undecided();
@@ -489,19 +493,23 @@ private:
         return true;
     }
 
-    // Character data up to the next '<', with references replaced.
-    bool readText(QByteArray& out)
+    // Character data up to the next '<'. `text` is the bytes themselves when they hold no
+    // reference, else `buffer` with the references replaced.
+    bool readText(std::string_view& text, QByteArray& buffer)
     {
+        const char* start = m_p;
         const char* run = m_p;
+        bool replaced = false;
         while (m_p < m_end) {
             const uchar c = uchar(*m_p);
             if (c == '<')
                 break;
             if (c == '&') {
-                out.append(run, m_p - run);
-                if (!readReference(out))
+                buffer.append(run, m_p - run);
+                if (!readReference(buffer))
                     return false;
                 run = m_p;
+                replaced = true;
             } else if (c >= 0x80) {
                 if (!skipUtf8())
                     return false;
@@ -513,16 +521,22 @@ private:
                 ++m_p;
             }
         }
-        out.append(run, m_p - run);
+        if (replaced) {
+            buffer.append(run, m_p - run);
+            text = std::string_view(buffer.constData(), size_t(buffer.size()));
+        } else {
+            text = std::string_view(start, size_t(m_p - start));
+        }
         return !atEnd();
     }
 
     // The text of a leaf element whose start tag was just read, and its end tag.
-    bool readLeaf(std::string_view name, bool empty, QByteArray& text)
+    bool readLeaf(std::string_view name, bool empty, std::string_view& text, QByteArray& buffer)
     {
+        text = {};
         if (empty)
             return true;
-        if (!readText(text))
+        if (!readText(text, buffer))
             return false;
         if (!lookingAt("</"))
             return undecided();
@@ -604,7 +618,8 @@ private:
                 return unreadable();
             const Element element = elementNamed(name);
             Frame& top = stack.back();
-            QByteArray text;
+            std::string_view text;
+            QByteArray buffer;
             std::optional<QVariant> value;
             switch (element) {
             case Element::Dict:
@@ -618,36 +633,36 @@ private:
             case Element::Key:
                 if (top.element != Element::Dict || top.hasKey)
                     return undecided();
-                if (!readLeaf(name, empty, text))
+                if (!readLeaf(name, empty, text, buffer))
                     return false;
-                if (text.isEmpty())
+                if (text.empty())
                     return undecided();
-                top.key = QString::fromUtf8(text);
+                top.key = QString::fromUtf8(text.data(), qsizetype(text.size()));
                 top.hasKey = true;
                 continue;
             case Element::String:
-                if (!readLeaf(name, empty, text))
+                if (!readLeaf(name, empty, text, buffer))
                     return false;
-                value = QVariant(QString::fromUtf8(text));
+                value = QVariant(QString::fromUtf8(text.data(), qsizetype(text.size())));
                 break;
             case Element::Integer:
             case Element::Real:
             case Element::Date:
             case Element::Data:
-                if (!readLeaf(name, empty, text))
+                if (!readLeaf(name, empty, text, buffer))
                     return false;
-                value = element == Element::Integer ? integerValue(std::string_view(text.constData(), size_t(text.size())))
-                    : element == Element::Real      ? realValue(std::string_view(text.constData(), size_t(text.size())))
-                    : element == Element::Date      ? dateValue(std::string_view(text.constData(), size_t(text.size())))
+                value = element == Element::Integer ? integerValue(text)
+                    : element == Element::Real      ? realValue(text)
+                    : element == Element::Date      ? dateValue(text)
                                                     : dataValue(text);
                 if (!value)
                     return undecided();
                 break;
             case Element::True:
             case Element::False:
-                if (!readLeaf(name, empty, text))
+                if (!readLeaf(name, empty, text, buffer))
                     return false;
-                if (!text.isEmpty())
+                if (!text.empty())
                     return undecided();
                 value = QVariant(element == Element::True);
                 break;
