@@ -16,9 +16,9 @@
 #include <QTemporaryDir>
 
 #include <cstddef>
-#include <cstdlib>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
