@@ -4,6 +4,7 @@
 #include "Cell.h"
 #include "Format.h"
 #include "PropertyList.h"
+#include "PropertyListCache.h"
 
 #include <QApplication>
 #include <QColor>
@@ -135,6 +136,8 @@ void ALAppDelegate::applicationWillTerminate()
 
 void ALAppDelegate::searchForAcrobat()
 {
+    // The registry's scan and the records read the same Info.plists: once is enough.
+    const Platform::PropertyListCache::Scope readEachFileOnce;
     emit acrobatInstancesWillChange();
     m_acrobatInstances.clear();
     if (const auto marker = m_services.mainBundle.pathForImageResource(QStringLiteral("Marker"))) {

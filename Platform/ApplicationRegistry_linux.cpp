@@ -1,7 +1,7 @@
 #include "ApplicationRegistry_linux.h"
 
 #include "Format.h"
-#include "PropertyList.h"
+#include "PropertyListCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,7 +60,7 @@ bool listHolds(const QVariant& list, const QString& wanted)
 bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
 {
     const std::optional<QVariantMap> info
-        = PropertyList::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
+        = PropertyListCache::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
     if (!info)
         return false;
     const QVariant types = info->value(QStringLiteral("CFBundleDocumentTypes"));
@@ -110,8 +110,8 @@ void collectEditors(const QString& folder, int depth, const DocumentKind& kind, 
         const QString path = appendingPathComponent(folder, QFile::decodeName(name.c_str()));
         if (name.ends_with(".app")) {
             // A bundle is never walked into, whether it turns out to be an editor or not.
-            if (QFileInfo(path + QStringLiteral("/Contents/Info.plist")).isFile() && isEditorFor(path, kind)
-                && !found.contains(path))
+            // Reading the Info.plist checks it is a regular file.
+            if (isEditorFor(path, kind) && !found.contains(path))
                 found.append(path);
             continue;
         }

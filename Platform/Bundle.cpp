@@ -1,6 +1,6 @@
 #include "Bundle.h"
 
-#include "PropertyList.h"
+#include "PropertyListCache.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,7 +49,7 @@ QString Bundle::resourcePath() const
 QVariantMap Bundle::infoDictionary() const
 {
     if (!m_info)
-        m_info = PropertyList::dictionaryWithContentsOfFile(m_path + QStringLiteral("/Contents/Info.plist"))
+        m_info = PropertyListCache::dictionaryWithContentsOfFile(m_path + QStringLiteral("/Contents/Info.plist"))
                      .value_or(QVariantMap());
     return *m_info;
 }

@@ -1,5 +1,7 @@
 #include "PropertyList.h"
 
+#include "XmlPropertyList.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -299,16 +301,9 @@ std::optional<QVariant> convert(plist_t node, int depth)
     }
 }
 
-}  // namespace
-
-std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& data)
+// Bytes already checked to be safe for libplist.
+std::optional<QVariantMap> readWithLibplist(const QByteArray& data)
 {
-    if (data.isEmpty() || data.size() > kMaxFileSize)
-        return std::nullopt;
-    const bool binary = data.startsWith("bplist00");
-    if (binary ? !binaryShapeWithinLimits(data) : !xmlDepthWithinLimit(data))
-        return std::nullopt;
-
     plist_t root = nullptr;
     plist_from_memory(data.constData(), uint32_t(data.size()), &root);
     if (!root)
@@ -320,6 +315,38 @@ std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& da
     }
     plist_free(root);
     return result;
+}
+
+}  // namespace
+
+std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& data)
+{
+    if (data.isEmpty() || data.size() > kMaxFileSize)
+        return std::nullopt;
+    if (data.startsWith("bplist00")) {
+        if (!binaryShapeWithinLimits(data))
+            return std::nullopt;
+        return readWithLibplist(data);
+    }
+    // Most XML property lists are read in one pass straight into our values; the rest take the
+    // slower way through the XML reader and libplist.
+    XmlPropertyList::Result xml = XmlPropertyList::read(data, kMaxDepth + 1);
+    switch (xml.outcome) {
+    case XmlPropertyList::Outcome::Read:
+        return std::move(xml.dictionary);
+    case XmlPropertyList::Outcome::Unreadable:
+        return std::nullopt;
+    case XmlPropertyList::Outcome::Undecided:
+        break;
+    }
+    return xmlDictionaryThroughLibplist(data);
+}
+
+std::optional<QVariantMap> PropertyList::xmlDictionaryThroughLibplist(const QByteArray& data)
+{
+    if (data.isEmpty() || data.size() > kMaxFileSize || data.startsWith("bplist00") || !xmlDepthWithinLimit(data))
+        return std::nullopt;
+    return readWithLibplist(data);
 }
 
 std::optional<QVariantMap> PropertyList::dictionaryWithContentsOfFile(const QString& path)

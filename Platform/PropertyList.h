@@ -12,6 +12,10 @@ class PropertyList {
 public:
     static std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString& path);
     static std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);
+
+    // An XML property list read the general way only: the XML reader's well-formedness and
+    // depth check, then libplist. What the one-pass reader gives must equal this.
+    static std::optional<QVariantMap> xmlDictionaryThroughLibplist(const QByteArray& data);
 };
 
 }  // namespace Platform

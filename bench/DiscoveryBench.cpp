@@ -118,7 +118,7 @@ void BM_RecordBuilding(benchmark::State& state)
 }
 
 // Reading one of those Info.plists from memory: ours, libplist's parse alone, and the XML
-// well-formedness and depth pass ours makes before handing the bytes to libplist.
+// well-formedness and depth pass made before libplist sees XML the one-pass reader leaves to it.
 QByteArray sampleInfoPlist()
 {
     Tree& tree = treeOf(10);

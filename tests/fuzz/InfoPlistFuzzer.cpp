@@ -1,12 +1,14 @@
 // Feeds arbitrary bytes to everything that reads an application's Info.plist: the property-list
 // reader itself, the folder-scanning registry, and discovery's record building (the bytes are
 // both the Acrobat's Info.plist and the Info.plist of a plug-in copy installed inside it).
+// Wherever the one-pass XML reader decides on its own, its answer must be the general reader's.
 
 #include "ALAppDelegate.h"
 #include "ApplicationRegistry_linux.h"
 #include "Fakes.h"
 #include "Fixtures.h"
 #include "PropertyList.h"
+#include "XmlPropertyList.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +17,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -70,7 +74,17 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    (void)Platform::PropertyList::dictionaryFromData(bytes);
+    const std::optional<QVariantMap> read = Platform::PropertyList::dictionaryFromData(bytes);
+    // 512 levels of values and the <plist> element around them.
+    const auto xml = Platform::XmlPropertyList::read(bytes, 513);
+    if (!bytes.startsWith("bplist00") && xml.outcome != Platform::XmlPropertyList::Outcome::Undecided) {
+        const std::optional<QVariantMap> general = Platform::PropertyList::xmlDictionaryThroughLibplist(bytes);
+        if (read != general) {
+            std::fprintf(stderr, "The one-pass XML reader %s what the general reader %s\n",
+                         read ? "read" : "refused", general ? "reads" : "refuses");
+            std::abort();
+        }
+    }
 
     Fixtures::writeFile(scene->acrobatInfo, bytes);
     Fixtures::writeFile(scene->copyInfo, bytes);

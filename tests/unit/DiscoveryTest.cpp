@@ -1,10 +1,15 @@
 #include "DelegateHarness.h"
 
+#include "ApplicationRegistry_linux.h"
 #include "AttributedString.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QWidget>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using Platform::AttributedString;
 
@@ -50,6 +55,35 @@ TEST_F(DiscoveryTest, ListsAcrobatsInRegistryOrderWithTheirSupportFolderPluginPa
     EXPECT_EQ(caption.foregroundColor, QColor(Qt::white));
     EXPECT_EQ(caption.alignment, Qt::AlignHCenter);
     EXPECT_EQ(fakes.registry->askedFor, QStringList{mainBundle + QStringLiteral("/Contents/Resources/Marker.pdf")});
+}
+
+TEST_F(DiscoveryTest, AnInfoPlistRewrittenBetweenDiscoveriesIsReadAnew)
+{
+    const QString info = Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat.app"), QStringLiteral("17.0"))
+        + QStringLiteral("/Contents/Info.plist");
+    const QByteArray encoded = QFile::encodeName(info);
+    struct stat before;
+    ASSERT_EQ(::stat(encoded.constData(), &before), 0);
+    Platform::Services services = fakes.services(mainBundle);
+    services.applicationRegistry = std::make_shared<Platform::FolderScanRegistry>(QStringList{apps});
+    delegate = std::make_unique<ALAppDelegate>(services);
+    auto version = [this] {
+        return delegate->acrobatInstances().size() == 1 ? delegate->acrobatInstances().first().value(ALKey::Version).toString()
+                                                        : QStringLiteral("none");
+    };
+    delegate->searchForAcrobat();
+    EXPECT_EQ(version(), QStringLiteral("17.0"));
+
+    // In place, the same size, the modification time put back: only reading it again shows it.
+    QFile file(info);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray contents = file.readAll().replace("17.0", "18.0");
+    file.close();
+    Fixtures::writeFile(info, contents);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, encoded.constData(), times, 0), 0);
+    delegate->searchForAcrobat();
+    EXPECT_EQ(version(), QStringLiteral("18.0"));
 }
 
 TEST_F(DiscoveryTest, AcceptsOnlyTheExactBundleIdentifier)

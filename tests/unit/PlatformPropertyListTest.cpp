@@ -1,5 +1,7 @@
 #include "Fixtures.h"
 #include "PropertyList.h"
+#include "PropertyListCache.h"
+#include "XmlPropertyList.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -12,6 +14,7 @@
 #include <vector>
 
 using Platform::PropertyList;
+using Platform::XmlPropertyList::Outcome;
 
 namespace {
 
@@ -182,4 +185,64 @@ TEST_F(PlatformPropertyListTest, FilesOverTheSizeLimitAreUnreadable)
     const QByteArray xml = xmlPlist("<dict/>");
     EXPECT_TRUE(PropertyList::dictionaryFromData(xml + QByteArray(1000, ' ')));
     EXPECT_FALSE(PropertyList::dictionaryWithContentsOfFile(write(xml + QByteArray(64 * 1024 * 1024, ' '))));
+}
+
+// The one-pass reader decides the forms writers use and leaves the rest to libplist; either way
+// the dictionary is libplist's.
+TEST_F(PlatformPropertyListTest, OnePassReaderAgreesWithLibplist)
+{
+    const struct {
+        QByteArray body;
+        Outcome outcome;
+    } rows[] = {
+        {"<dict><key>s</key><string> a&#233;&#x4E2D;&amp;&lt;\t\n\xc3\xa9 </string><key>e</key><string/>"
+         "<key>i</key><array><integer>0</integer><integer>-9223372036854775808</integer>"
+         "<integer>9223372036854775807</integer></array>"
+         "<key>r</key><array><real>2.5</real><real>-1E+2</real><real>3</real><real>0.1</real></array>"
+         "<key>d</key><date>2038-01-19T03:14:07Z</date><key>b</key><data>\n\tAAEC\n\t/w==\n</data>"
+         "<key>t</key><true></true><key>f</key><false/><key>a</key><array/><key>n</key><dict/></dict>",
+         Outcome::Read},
+        // Left to libplist: numbers outside 64 signed bits or in other notations, dates outside 32
+        // bits of seconds, repeated or empty keys, carriage returns, comments, CDATA.
+        {"<dict><key>u</key><integer>18446744073709551615</integer><key>o</key><integer>010</integer></dict>",
+         Outcome::Undecided},
+        {"<dict><key>d</key><date>1901-01-01T00:00:00Z</date></dict>", Outcome::Undecided},
+        {"<dict><key>k</key><string>x</string><key>k</key><string>y</string></dict>", Outcome::Undecided},
+        {"<dict><key/><string>x</string></dict>", Outcome::Undecided},
+        {"<dict><key>k</key><string>a\r\nb</string></dict>", Outcome::Undecided},
+        {"<dict><!-- c --><key>k</key><string><![CDATA[<x>]]></string></dict>", Outcome::Undecided},
+        {"<dict><key>k</key><string>b</strin></dict>", Outcome::Unreadable},
+        {"<array/>", Outcome::Unreadable},
+    };
+    for (const auto& row : rows) {
+        const QByteArray xml = xmlPlist(row.body);
+        EXPECT_EQ(Platform::XmlPropertyList::read(xml, 513).outcome, row.outcome) << row.body.constData();
+        EXPECT_EQ(PropertyList::dictionaryFromData(xml), PropertyList::xmlDictionaryThroughLibplist(xml))
+            << row.body.constData();
+    }
+    EXPECT_TRUE(PropertyList::dictionaryFromData(xmlPlist(rows[0].body)));
+}
+
+TEST_F(PlatformPropertyListTest, OnePassReaderCountsDepthAsLibplistsGuardDoes)
+{
+    // 512 levels of values at most; an empty element is a level like any other.
+    for (const int arrays : {511, 512}) {
+        for (const QByteArray innermost : {"<array></array>", "<array/>"}) {
+            const QByteArray xml = xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(arrays - 1) + innermost
+                                            + QByteArray("</array>").repeated(arrays - 1) + "</dict>");
+            const bool fits = arrays == 511;
+            EXPECT_EQ(Platform::XmlPropertyList::read(xml, 513).outcome, fits ? Outcome::Read : Outcome::Unreadable);
+            EXPECT_EQ(PropertyList::dictionaryFromData(xml).has_value(), fits);
+            EXPECT_EQ(PropertyList::xmlDictionaryThroughLibplist(xml).has_value(), fits);
+        }
+    }
+}
+
+TEST_F(PlatformPropertyListTest, CacheReadsAChangedFileAgain)
+{
+    const QString path = write(xmlPlist("<dict><key>A</key><string>1</string></dict>"));
+    const Platform::PropertyListCache::Scope scope;
+    EXPECT_EQ(Platform::PropertyListCache::dictionaryWithContentsOfFile(path)->value("A"), QVariant("1"));
+    Fixtures::writeFile(path, xmlPlist("<dict><key>A</key><string>22</string></dict>"));
+    EXPECT_EQ(Platform::PropertyListCache::dictionaryWithContentsOfFile(path)->value("A"), QVariant("22"));
 }

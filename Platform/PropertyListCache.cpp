@@ -1,0 +1,76 @@
+#include "PropertyListCache.h"
+
+#include "PropertyList.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace Platform {
+
+namespace {
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileIdentity& other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+            && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec
+            && changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+struct Entry {
+    FileIdentity identity;
+    std::optional<QVariantMap> dictionary;
+};
+
+struct Cache {
+    int scopes = 0;
+    QHash<QString, Entry> entries;
+};
+
+thread_local std::unique_ptr<Cache> current;
+
+}  // namespace
+
+PropertyListCache::Scope::Scope()
+{
+    if (!current)
+        current = std::make_unique<Cache>();
+    ++current->scopes;
+}
+
+PropertyListCache::Scope::~Scope()
+{
+    if (--current->scopes == 0)
+        current.reset();
+}
+
+std::optional<QVariantMap> PropertyListCache::dictionaryWithContentsOfFile(const QString& path)
+{
+    struct stat info;
+    if (!current || ::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return PropertyList::dictionaryWithContentsOfFile(path);
+    // Taken before reading: a file replaced meanwhile is then found changed at the next look.
+#ifdef __APPLE__
+    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtimespec, info.st_ctimespec};
+#else
+    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+#endif
+    const auto found = current->entries.constFind(path);
+    if (found != current->entries.cend() && found->identity == identity)
+        return found->dictionary;
+    std::optional<QVariantMap> dictionary = PropertyList::dictionaryWithContentsOfFile(path);
+    current->entries.insert(path, Entry{identity, dictionary});
+    return dictionary;
+}
+
+}  // namespace Platform
