@@ -1,13 +1,14 @@
 #include "PropertyList.h"
 
+#include "RegularFile.h"
+
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QVariantList>
 #include <QXmlStreamReader>
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -324,15 +325,10 @@ std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& da
 
 std::optional<QVariantMap> PropertyList::dictionaryWithContentsOfFile(const QString& path)
 {
-    // Only regular files: a pipe or device could block or never end.
-    if (!QFileInfo(path).isFile())
+    const std::optional<QByteArray> data = readRegularFile(path, kMaxFileSize);
+    if (!data)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
-        return std::nullopt;
-    // Asking for more than the file holds would allocate all of it up front.
-    const QByteArray data = file.read(file.size());
-    return dictionaryFromData(data);
+    return dictionaryFromData(*data);
 }
 
 }  // namespace Platform

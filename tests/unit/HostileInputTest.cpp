@@ -2,6 +2,8 @@
 
 #include "AdministratorShell_linux.h"
 #include "ApplicationRegistry_linux.h"
+#include "Bundle+AppIcon.h"
+#include "PropertyList.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -367,4 +370,85 @@ TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfSh
     EXPECT_EQ(everything(temp.path()), before) << "the removal took exactly the copy";
     EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
     EXPECT_TRUE(everything(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
+}
+
+TEST_F(HostileInputTest, IconNamesCannotLeadOutOfTheBundle)
+{
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(QDir().mkpath(apps));
+    ASSERT_TRUE(image.save(apps + QStringLiteral("/outside.png")));
+    const struct {
+        QString iconFile;
+        bool loads;
+    } cases[] = {
+        {QStringLiteral("AppIcon.png"), true},
+        {QStringLiteral("../../../outside.png"), false},
+        {apps + QStringLiteral("/outside.png"), false},
+        {QStringLiteral("../Resources/AppIcon.png"), false},
+        {QStringLiteral("."), false},
+        {QStringLiteral(".."), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.iconFile.toStdString());
+        QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
+        info.insert(QStringLiteral("CFBundleIconFile"), c.iconFile);
+        const QString bundle = apps + QStringLiteral("/Icon.app");
+        Fixtures::makeBundle(bundle, info);
+        ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/Contents/Resources")));
+        ASSERT_TRUE(image.save(bundle + QStringLiteral("/Contents/Resources/AppIcon.png")));
+        EXPECT_EQ(AppIcon::appIcon(Platform::Bundle(bundle)).has_value(), c.loads);
+    }
+}
+
+TEST_F(HostileInputTest, APipeSwappedInForAFileNeverBlocksItsReader)
+{
+    // The Info.plist and the icon trade places with a pipe over and over, so that some reads
+    // find a file at the first look and a pipe when they open it.
+    QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
+    info.insert(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon.png"));
+    const QString bundle = apps + QStringLiteral("/Swapped.app");
+    Fixtures::makeBundle(bundle, info);
+    const QString infoPath = bundle + QStringLiteral("/Contents/Info.plist");
+    const QString iconPath = bundle + QStringLiteral("/Contents/Resources/AppIcon.png");
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(iconPath).path()));
+    ASSERT_TRUE(image.save(iconPath));
+    const QString spare = temp.filePath(QStringLiteral("spare"));
+    QFile::copy(infoPath, temp.filePath(QStringLiteral("info")));
+    QFile::copy(iconPath, temp.filePath(QStringLiteral("icon")));
+    makeFifo(temp.filePath(QStringLiteral("pipe")));
+    auto encoded = [this](const char* name) { return QFile::encodeName(temp.filePath(QLatin1String(name))).toStdString(); };
+    const std::string originals[] = {encoded("info"), encoded("icon")};
+    const std::string targets[] = {QFile::encodeName(infoPath).toStdString(), QFile::encodeName(iconPath).toStdString()};
+    const std::string pipe = encoded("pipe");
+    const std::string link = QFile::encodeName(spare).toStdString();
+
+    // In a child, so that a reader that blocks is ended by the alarm instead of hanging the test.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(60);
+        std::atomic<bool> done = false;
+        std::thread swapper([&] {
+            for (unsigned round = 0; !done; ++round) {
+                const std::string& target = targets[round / 2 % 2];
+                ::unlink(link.c_str());
+                ::link(round % 2 ? pipe.c_str() : originals[round / 2 % 2].c_str(), link.c_str());
+                ::rename(link.c_str(), target.c_str());
+            }
+        });
+        int loaded = 0;
+        for (int i = 0; i < 20000; ++i) {
+            const Platform::Bundle swapped(bundle);
+            loaded += swapped.bundleIdentifier().has_value() + AppIcon::appIcon(swapped).has_value();
+        }
+        done = true;
+        swapper.join();
+        ::_exit(loaded > 0 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the reader was ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "nothing was ever read";
 }
