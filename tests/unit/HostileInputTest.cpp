@@ -258,7 +258,8 @@ TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
     Fixtures::writeFile(info(QStringLiteral("ShallowXml.app")), deepXmlAcrobatInfo(10));
     const QString shallowBinary = apps + QStringLiteral("/ShallowBinary.app");
     Fixtures::writeFile(info(QStringLiteral("ShallowBinary.app")), deepBinaryAcrobatInfo(10));
-    QByteArray noise(10 * 1024 * 1024, '\0');
+    // Garbage as large as we read at all, so that the parsers see it.
+    QByteArray noise(Platform::PropertyList::kMaxFileSize - 16, '\0');
     quint32 state = 12345;
     for (char& byte : noise)
         byte = char((state = state * 1103515245u + 12345u) >> 24);
@@ -270,9 +271,9 @@ TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
         QFile sparse(info(QStringLiteral("Sparse.app")));
         ASSERT_TRUE(sparse.open(QIODevice::ReadWrite) && sparse.resize(qint64(1) << 30));
     }
-    // 10 MB that is a fine Info.plist: found like any other.
+    // Nearly as large as we read at all, and a fine Info.plist: found like any other.
     QVariantMap huge = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
-    huge.insert(QStringLiteral("Padding"), QString(10 * 1024 * 1024, QLatin1Char('x')));
+    huge.insert(QStringLiteral("Padding"), QString(Platform::PropertyList::kMaxFileSize - 4096, QLatin1Char('x')));
     const QString hugeButFine = apps + QStringLiteral("/Huge.app");
     Fixtures::makeBundle(hugeButFine, huge);
 
