@@ -304,21 +304,27 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
     ASSERT_FALSE(acrobatInfo.isEmpty());
     const std::string badBundle = root + "/Acrobat \xff\xfe.app";
     const std::string badFolder = root + "/Folder \xc3\x28";
+    // Sorts before its look-alike and before a bundle between the two.
+    const std::string badFirst = root + "/Acrobat \xc3\x28.app";
     // QTemporaryDir cannot name these to remove them.
     const std::shared_ptr<void> cleanUp(nullptr, [&](void*) {
         std::error_code ignored;
-        std::filesystem::remove_all(badBundle, ignored);
-        std::filesystem::remove_all(badFolder, ignored);
+        for (const std::string& bad : {badBundle, badFolder, badFirst})
+            std::filesystem::remove_all(bad, ignored);
     });
     writeRawFile(badBundle + "/Contents", "Info.plist", acrobatInfo);
     writeRawFile(badFolder + "/Inner.app/Contents", "Info.plist", acrobatInfo);
-    // The name Qt reads the first one as; it is a bundle of its own and must be found once.
+    writeRawFile(badFirst + "/Contents", "Info.plist", acrobatInfo);
+    // The names Qt reads the bad ones as; each is a bundle of its own and must be found once,
+    // in its own place.
     const QString lookalike = acrobat(QStringLiteral("Acrobat \uFFFD\uFFFD.app"), QStringLiteral("15.0"));
+    const QString lookalikeOfFirst = acrobat(QStringLiteral("Acrobat \uFFFD(.app"), QStringLiteral("15.0"));
+    const QString between = acrobat(QStringLiteral("Acrobat \u0410.app"));
 
     ALAppDelegate& d = scanningDelegate();
     d.searchForAcrobat();
-    ASSERT_EQ(pathsOf(d), (QStringList{lookalike, good}));
-    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::Version).toString(), QStringLiteral("15.0"));
+    ASSERT_EQ(pathsOf(d), (QStringList{between, lookalikeOfFirst, lookalike, good}));
+    EXPECT_EQ(d.acrobatInstances().at(2).value(ALKey::Version).toString(), QStringLiteral("15.0"));
 }
 
 TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
