@@ -439,14 +439,15 @@ TEST_F(HostileInputTest, APipeSwappedInForAFileNeverBlocksItsReader)
         std::atomic<bool> done = false;
         std::thread swapper([&] {
             for (unsigned round = 0; !done; ++round) {
-                const std::string& target = targets[round / 2 % 2];
-                ::unlink(link.c_str());
-                ::link(round % 2 ? pipe.c_str() : originals[round / 2 % 2].c_str(), link.c_str());
-                ::rename(link.c_str(), target.c_str());
+                for (int i = 0; i < 2; ++i) {
+                    ::unlink(link.c_str());
+                    ::link(round % 2 ? pipe.c_str() : originals[i].c_str(), link.c_str());
+                    ::rename(link.c_str(), targets[i].c_str());
+                }
             }
         });
         int loaded = 0;
-        for (int i = 0; i < 20000; ++i) {
+        for (int i = 0; i < 50000; ++i) {
             const Platform::Bundle swapped(bundle);
             loaded += swapped.bundleIdentifier().has_value() + AppIcon::appIcon(swapped).has_value();
         }

@@ -96,15 +96,17 @@ long statusKb(const char* field)
 }
 
 // Reads the file in a child process and tells what became of it: "nothing" when it read as
-// nothing and the child's resident memory grew by less than 32 MB. The child also gets only
-// 256 MB more address space than it starts with, so that a reader gone wrong fails at once
-// instead of taking the machine's memory; not under AddressSanitizer, whose shadow memory
-// needs a huge address space (there the resident-memory check alone holds).
+// nothing and the child's resident memory grew by less than 32 MB. So that a reader gone wrong
+// fails soon instead of taking the machine, the child gets a minute of processor time and only
+// 256 MB more address space than it starts with; the latter not under AddressSanitizer, whose
+// shadow memory needs a huge address space (there the resident-memory check alone holds).
 std::string readInBoundedChild(const QString& path)
 {
     constexpr long kGrowthKb = 32 * 1024;
     const pid_t child = ::fork();
     if (child == 0) {
+        const struct rlimit cpu = {60, 60};
+        ::setrlimit(RLIMIT_CPU, &cpu);
 #ifndef FOLDWISE_ADDRESS_SANITIZER
         const rlim_t space = rlim_t(statusKb("VmSize")) * 1024 + (rlim_t(256) << 20);
         const struct rlimit limit = {space, space};
