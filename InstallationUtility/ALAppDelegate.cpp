@@ -418,9 +418,9 @@ void ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
 
 bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)
 {
-    const QString executable = appendingPathComponent(acrobatPath, kAcrobatExecutable);
-    const QStringList running = m_services.workspace->runningExecutablePaths();
-    return running.contains(executable, Qt::CaseSensitive);
+    // By file identity: the path as scanned may pass through links that the running
+    // executable's path does not.
+    return m_services.workspace->isExecutableRunning(appendingPathComponent(acrobatPath, kAcrobatExecutable));
 }
 
 void ALAppDelegate::showError(const QString& message)

@@ -81,7 +81,16 @@ bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
     return false;
 }
 
-// The names of the folders inside a folder, in byte order; links to folders are left out.
+// Whether the bytes read back as text name the same bytes again. A name that is not valid
+// UTF-8 would come back as a look-alike (U+FFFD in place of each bad byte), which may name
+// another entry or none: such a name is skipped rather than acted on as the look-alike.
+bool roundTrips(const QByteArray& name)
+{
+    return QFile::encodeName(QFile::decodeName(name)) == name;
+}
+
+// The names of the folders inside a folder, in byte order; links to folders are left out, and
+// so are names that text cannot carry.
 std::vector<std::string> subfolderNames(const QString& folder)
 {
     std::vector<std::string> names;
@@ -91,7 +100,7 @@ std::vector<std::string> subfolderNames(const QString& folder)
         return names;
     while (const dirent* item = ::readdir(directory)) {
         const std::string name = item->d_name;
-        if (name == "." || name == "..")
+        if (name == "." || name == ".." || !roundTrips(QByteArray::fromStdString(name)))
             continue;
         struct stat info;
         const std::string path = encoded.toStdString() + "/" + name;
@@ -147,11 +156,17 @@ QStringList FolderScanRegistry::editorApplicationsForDocument(const QString& doc
 
 std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry()
 {
+    // Folders named by bytes that text cannot carry are left out, as names inside them are.
     QStringList folders;
     if (qEnvironmentVariableIsSet("FOLDWISE_APPLICATION_DIRS")) {
-        folders = qEnvironmentVariable("FOLDWISE_APPLICATION_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+        for (const QByteArray& folder : qgetenv("FOLDWISE_APPLICATION_DIRS").split(':')) {
+            if (!folder.isEmpty() && roundTrips(folder))
+                folders.append(QFile::decodeName(folder));
+        }
     } else {
-        folders = {QStringLiteral("/Applications"), QDir::homePath() + QStringLiteral("/Applications")};
+        folders = {QStringLiteral("/Applications")};
+        if (roundTrips(qgetenv("HOME")))
+            folders.append(QDir::homePath() + QStringLiteral("/Applications"));
     }
     return std::make_shared<FolderScanRegistry>(folders);
 }

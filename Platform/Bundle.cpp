@@ -77,6 +77,14 @@ std::optional<QString> Bundle::pathForResource(const QString& name, const QStrin
     if (name.isEmpty())
         return std::nullopt;
     const QString fileName = type.isEmpty() ? name : name + QLatin1Char('.') + type;
+    // Names come from information dictionaries that anyone may write: one may lead into a
+    // folder of Resources, never out of it.
+    if (fileName.contains(QChar(0)))
+        return std::nullopt;
+    for (const QStringView part : QStringView(fileName).split(QLatin1Char('/'))) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return std::nullopt;
+    }
     const QString path = resourcePath() + QLatin1Char('/') + fileName;
     if (!somethingAt(path))
         return std::nullopt;

@@ -25,7 +25,8 @@ public:
     QVariant objectForInfoDictionaryKey(const QString& key) const;
     // A string entry of the information dictionary, nothing when absent or not a string.
     std::optional<QString> stringForInfoDictionaryKey(const QString& key) const;
-    // Contents/Resources/name.type (name alone when type is empty), when something is there.
+    // Contents/Resources/name.type (name alone when type is empty), when something is there;
+    // nothing for a name that would lead out of Resources (absolute, or through "." or "..").
     std::optional<QString> pathForResource(const QString& name, const QString& type) const;
     // An image resource of any image extension we can read.
     std::optional<QString> pathForImageResource(const QString& name) const;

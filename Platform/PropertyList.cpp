@@ -1,15 +1,15 @@
 #include "PropertyList.h"
 
+#include "RegularFile.h"
 #include "XmlPropertyList.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QVariantList>
 #include <QXmlStreamReader>
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +20,14 @@ namespace Platform {
 namespace {
 
 constexpr int kMaxDepth = 512;
-constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+constexpr qint64 kMaxFileSize = PropertyList::kMaxFileSize;
+// The tree libplist builds costs some 100 bytes a value, and as much again once converted.
+// Real Info.plist files hold hundreds to a few thousand values; an XML file within the size
+// limit can describe at most about this many, and a binary one may not describe more.
+constexpr quint64 kMaxBinaryValues = 1 << 17;
+// The text and data bytes that a binary file's values expand to, each shared object counted
+// every time it is reached: no more than an XML file within the size limit could hold.
+constexpr quint64 kMaxBinaryExpandedBytes = quint64(kMaxFileSize);
 // Dates count seconds from 2001-01-01 00:00:00 UTC.
 constexpr qint64 kReferenceDateSecsSinceEpoch = 978307200;
 
@@ -58,10 +65,12 @@ quint64 readBigEndian(const uchar* bytes, int size)
 }
 
 // Walks the object graph of a binary property list without recursion and checks the tree
-// libplist would build from it: no chain of values longer than the depth limit, and no more
-// values than the file has bytes. An object may be referred to many times and libplist copies
-// it each time, so without the second check a small file could describe an enormous tree.
-// Damaged tables, cycles and keys libplist cannot take fail.
+// libplist would build from it: no chain of values longer than the depth limit, no more values
+// than the file has bytes or than kMaxBinaryValues, and no more string, key and data bytes than
+// kMaxBinaryExpandedBytes. An object may be referred to many times and libplist copies it each
+// time, so without the last two checks a small file could describe an enormous tree (one large
+// string referred to thousands of times). Damaged tables, cycles and keys libplist cannot take
+// fail.
 bool binaryShapeWithinLimits(const QByteArray& data)
 {
     constexpr qsizetype kHeaderSize = 8;
@@ -121,13 +130,23 @@ bool binaryShapeWithinLimits(const QByteArray& data)
         }
         return true;
     };
-    // The references held by a container object; false when the object cannot be read.
-    auto children = [&](quint64 index, std::vector<quint64>& refs) -> bool {
+    // The references held by a container object, and the bytes the object itself expands to
+    // (a string, key or data); false when the object cannot be read.
+    auto children = [&](quint64 index, std::vector<quint64>& refs, quint64& ownBytes) -> bool {
         refs.clear();
+        ownBytes = 0;
         quint64 position = 0;
         if (!objectOffset(index, position))
             return false;
         const int kind = bytes[position] >> 4;
+        if (kind == 0x4 || kind == 0x5 || kind == 0x6) {
+            quint64 length = 0;
+            if (!readCount(position, length))
+                return false;
+            // UTF-16 text becomes UTF-8, up to three bytes a unit.
+            ownBytes = kind == 0x6 ? length * 3 : length;
+            return ownBytes <= kMaxBinaryExpandedBytes;
+        }
         if (kind != 0xA && kind != 0xC && kind != 0xD)
             return true;
         quint64 count = 0;
@@ -148,23 +167,25 @@ bool binaryShapeWithinLimits(const QByteArray& data)
 
     constexpr quint16 kUnvisited = 0;
     constexpr quint16 kVisiting = 0xFFFF;
-    const quint64 maxNodes = size;
+    const quint64 maxNodes = std::min(size, kMaxBinaryValues);
     struct Shape {
         quint16 height = kUnvisited;  // of the object's subtree, counting the object
         quint32 nodes = 0;            // in the subtree
+        quint32 bytes = 0;            // of text and data in the subtree
     };
     std::vector<Shape> shapes(objectCount);
     struct Frame {
         quint64 index;
         std::vector<quint64> refs;
+        quint64 ownBytes = 0;
         size_t next = 0;
     };
     std::vector<Frame> stack;
     auto enter = [&](quint64 index) -> bool {
         if (stack.size() >= size_t(kMaxDepth))
             return false;
-        Frame frame{index, {}, 0};
-        if (!children(index, frame.refs))
+        Frame frame{index, {}, 0, 0};
+        if (!children(index, frame.refs, frame.ownBytes))
             return false;
         shapes[index].height = kVisiting;
         stack.push_back(std::move(frame));
@@ -187,15 +208,18 @@ bool binaryShapeWithinLimits(const QByteArray& data)
             }
             continue;
         }
+        // Each term is within its limit and so is every partial sum, so nothing here overflows.
         quint16 tallest = 0;
         quint64 nodes = 1;
+        quint64 expanded = frame.ownBytes;
         for (const quint64 ref : frame.refs) {
             tallest = std::max(tallest, shapes[ref].height);
             nodes += shapes[ref].nodes;
-            if (nodes > maxNodes)
+            expanded += shapes[ref].bytes;
+            if (nodes > maxNodes || expanded > kMaxBinaryExpandedBytes)
                 return false;
         }
-        shapes[frame.index] = {quint16(tallest + 1), quint32(nodes)};
+        shapes[frame.index] = {quint16(tallest + 1), quint32(nodes), quint32(expanded)};
         stack.pop_back();
     }
     return true;
@@ -351,15 +375,10 @@ std::optional<QVariantMap> PropertyList::xmlDictionaryThroughLibplist(const QByt
 
 std::optional<QVariantMap> PropertyList::dictionaryWithContentsOfFile(const QString& path)
 {
-    // Only regular files: a pipe or device could block or never end.
-    if (!QFileInfo(path).isFile())
+    const std::optional<QByteArray> data = readRegularFile(path, kMaxFileSize);
+    if (!data)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
-        return std::nullopt;
-    // Asking for more than the file holds would allocate all of it up front.
-    const QByteArray data = file.read(file.size());
-    return dictionaryFromData(data);
+    return dictionaryFromData(*data);
 }
 
 }  // namespace Platform

@@ -10,6 +10,11 @@ namespace Platform {
 // not a dictionary reads as nothing; nothing here throws.
 class PropertyList {
 public:
+    // Real Info.plist files take a few KB, the largest some tens of KB. The limit leaves ample
+    // room above that while bounding what one file can cost: an XML file this size makes at most
+    // some 150,000 values, and a binary one is held to the same (see PropertyList.cpp).
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
+
     static std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString& path);
     static std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);
 

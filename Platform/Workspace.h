@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 #include <memory>
 
@@ -10,8 +9,11 @@ namespace Platform {
 class Workspace {
 public:
     virtual ~Workspace() = default;
-    // The executable path of every running process we may look at.
-    virtual QStringList runningExecutablePaths() = 0;
+    // Whether a running process that we may look at executes the file at `executablePath`,
+    // however either path reaches it (links, a home folder that is itself a link). Compared by
+    // file identity, not by text; a process whose executable has been deleted or replaced since
+    // it started still counts when it was started from that path.
+    virtual bool isExecutableRunning(const QString& executablePath) = 0;
     // Hands the address to the user's browser.
     virtual bool openURL(const QUrl& url) = 0;
 };

@@ -5,8 +5,12 @@
 
 #include <libproc.h>
 #include <sys/proc_info.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace Platform {
@@ -15,26 +19,39 @@ namespace {
 
 class ProcWorkspace : public Workspace {
 public:
-    QStringList runningExecutablePaths() override
+    bool isExecutableRunning(const QString& executablePath) override
     {
+        const std::string wanted = QFile::encodeName(executablePath).toStdString();
+        if (wanted.empty())
+            return false;
+        struct stat wantedFile;
+        const bool wantedExists = ::stat(wanted.c_str(), &wantedFile) == 0;
+        char resolved[PATH_MAX];
+        const bool wantedResolves = ::realpath(wanted.c_str(), resolved) != nullptr;
         // The count changes between calls; ask with room to spare.
         const int needed = proc_listallpids(nullptr, 0);
         if (needed <= 0)
-            return {};
+            return false;
         std::vector<pid_t> ids(size_t(needed) + 64);
         const int count = proc_listallpids(ids.data(), int(ids.size() * sizeof(pid_t)));
         if (count <= 0)
-            return {};
+            return false;
         ids.resize(size_t(count));
         std::sort(ids.begin(), ids.end());
-        QStringList paths;
         for (const pid_t id : ids) {
             char path[PROC_PIDPATHINFO_MAXSIZE];
             // Fails for processes of other users we may not look at.
-            if (proc_pidpath(id, path, sizeof path) > 0)
-                paths.append(QFile::decodeName(path));
+            if (proc_pidpath(id, path, sizeof path) <= 0)
+                continue;
+            struct stat running;
+            if (wantedExists && ::stat(path, &running) == 0 && running.st_dev == wantedFile.st_dev
+                && running.st_ino == wantedFile.st_ino)
+                return true;
+            // The path the system gives is resolved; compare it with ours resolved the same way.
+            if (wantedResolves && std::string(path) == resolved)
+                return true;
         }
-        return paths;
+        return false;
     }
 
     bool openURL(const QUrl& url) override { return QDesktopServices::openUrl(url); }

@@ -61,3 +61,6 @@ for name, value in seeds.items():
     b'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE plist [<!ENTITY a "aaaa">]>\n'
     b'<plist version="1.0"><dict><key>CFBundleName</key><string>&a;&amp;&#x41;&#65;</string>'
     b"<key>CFBundleIdentifier</key><string><![CDATA[com.adobe.Acrobat.Pro]]></string></dict></plist>\n")
+# One string referred to many times: it expands to more than a file we read may hold.
+(corpus / "shared-string.bin").write_bytes(plistlib.dumps(
+    {"CFBundleIdentifier": "com.adobe.Acrobat.Pro", "Padding": ["x" * 4096] * 300}, fmt=plistlib.FMT_BINARY))

@@ -60,9 +60,9 @@ public:
 
 class FakeWorkspace : public Platform::Workspace {
 public:
-    QStringList running;
+    QStringList running;  // executables of running processes, each standing for its own file
     std::vector<QUrl> opened;
-    QStringList runningExecutablePaths() override { return running; }
+    bool isExecutableRunning(const QString& executablePath) override { return running.contains(executablePath); }
     bool openURL(const QUrl& url) override
     {
         opened.push_back(url);

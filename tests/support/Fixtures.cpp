@@ -84,7 +84,7 @@ QByteArray bigEndian(quint64 value, int size)
     return bytes;
 }
 
-QByteArray binaryPlistOf(const std::vector<QByteArray>& objects)
+QByteArray binaryPlistOf(const std::vector<QByteArray>& objects, int refSize)
 {
     QByteArray out = "bplist00";
     QByteArray table;
@@ -93,7 +93,7 @@ QByteArray binaryPlistOf(const std::vector<QByteArray>& objects)
         out += object;
     }
     const quint64 tableOffset = quint64(out.size());
-    return out + table + QByteArray(6, '\0') + char(4) + char(4) + bigEndian(objects.size(), 8) + bigEndian(0, 8)
+    return out + table + QByteArray(6, '\0') + char(4) + char(refSize) + bigEndian(objects.size(), 8) + bigEndian(0, 8)
         + bigEndian(tableOffset, 8);
 }
 

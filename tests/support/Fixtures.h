@@ -16,9 +16,9 @@ void writeFile(const QString& path, const QByteArray& content);
 
 // The value in `size` bytes, most significant first.
 QByteArray bigEndian(quint64 value, int size);
-// A binary property list of already encoded objects, the first being the root; references and
-// offsets are four bytes wide.
-QByteArray binaryPlistOf(const std::vector<QByteArray>& objects);
+// A binary property list of already encoded objects, the first being the root; offsets are
+// four bytes wide, references `refSize` bytes.
+QByteArray binaryPlistOf(const std::vector<QByteArray>& objects, int refSize = 4);
 
 // An application bundle at path with the given information dictionary.
 void makeBundle(const QString& path, const QVariantMap& info);

@@ -2,6 +2,8 @@
 
 #include "AdministratorShell_linux.h"
 #include "ApplicationRegistry_linux.h"
+#include "Bundle+AppIcon.h"
+#include "PropertyList.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -258,7 +261,8 @@ TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
     Fixtures::writeFile(info(QStringLiteral("ShallowXml.app")), deepXmlAcrobatInfo(10));
     const QString shallowBinary = apps + QStringLiteral("/ShallowBinary.app");
     Fixtures::writeFile(info(QStringLiteral("ShallowBinary.app")), deepBinaryAcrobatInfo(10));
-    QByteArray noise(10 * 1024 * 1024, '\0');
+    // Garbage as large as we read at all, so that the parsers see it.
+    QByteArray noise(Platform::PropertyList::kMaxFileSize - 16, '\0');
     quint32 state = 12345;
     for (char& byte : noise)
         byte = char((state = state * 1103515245u + 12345u) >> 24);
@@ -270,9 +274,9 @@ TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
         QFile sparse(info(QStringLiteral("Sparse.app")));
         ASSERT_TRUE(sparse.open(QIODevice::ReadWrite) && sparse.resize(qint64(1) << 30));
     }
-    // 10 MB that is a fine Info.plist: found like any other.
+    // Nearly as large as we read at all, and a fine Info.plist: found like any other.
     QVariantMap huge = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
-    huge.insert(QStringLiteral("Padding"), QString(10 * 1024 * 1024, QLatin1Char('x')));
+    huge.insert(QStringLiteral("Padding"), QString(Platform::PropertyList::kMaxFileSize - 4096, QLatin1Char('x')));
     const QString hugeButFine = apps + QStringLiteral("/Huge.app");
     Fixtures::makeBundle(hugeButFine, huge);
 
@@ -303,21 +307,27 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
     ASSERT_FALSE(acrobatInfo.isEmpty());
     const std::string badBundle = root + "/Acrobat \xff\xfe.app";
     const std::string badFolder = root + "/Folder \xc3\x28";
+    // Sorts before its look-alike and before a bundle between the two.
+    const std::string badFirst = root + "/Acrobat \xc3\x28.app";
     // QTemporaryDir cannot name these to remove them.
     const std::shared_ptr<void> cleanUp(nullptr, [&](void*) {
         std::error_code ignored;
-        std::filesystem::remove_all(badBundle, ignored);
-        std::filesystem::remove_all(badFolder, ignored);
+        for (const std::string& bad : {badBundle, badFolder, badFirst})
+            std::filesystem::remove_all(bad, ignored);
     });
     writeRawFile(badBundle + "/Contents", "Info.plist", acrobatInfo);
     writeRawFile(badFolder + "/Inner.app/Contents", "Info.plist", acrobatInfo);
-    // The name Qt reads the first one as; it is a bundle of its own and must be found once.
+    writeRawFile(badFirst + "/Contents", "Info.plist", acrobatInfo);
+    // The names Qt reads the bad ones as; each is a bundle of its own and must be found once,
+    // in its own place.
     const QString lookalike = acrobat(QStringLiteral("Acrobat \uFFFD\uFFFD.app"), QStringLiteral("15.0"));
+    const QString lookalikeOfFirst = acrobat(QStringLiteral("Acrobat \uFFFD(.app"), QStringLiteral("15.0"));
+    const QString between = acrobat(QStringLiteral("Acrobat \u0410.app"));
 
     ALAppDelegate& d = scanningDelegate();
     d.searchForAcrobat();
-    ASSERT_EQ(pathsOf(d), (QStringList{lookalike, good}));
-    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::Version).toString(), QStringLiteral("15.0"));
+    ASSERT_EQ(pathsOf(d), (QStringList{between, lookalikeOfFirst, lookalike, good}));
+    EXPECT_EQ(d.acrobatInstances().at(2).value(ALKey::Version).toString(), QStringLiteral("15.0"));
 }
 
 TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
@@ -504,4 +514,86 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         ASSERT_EQ(aside.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first())) << seen.log.first().toStdString();
     }
+}
+
+TEST_F(HostileInputTest, IconNamesCannotLeadOutOfTheBundle)
+{
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(QDir().mkpath(apps));
+    ASSERT_TRUE(image.save(apps + QStringLiteral("/outside.png")));
+    const struct {
+        QString iconFile;
+        bool loads;
+    } cases[] = {
+        {QStringLiteral("AppIcon.png"), true},
+        {QStringLiteral("../../../outside.png"), false},
+        {apps + QStringLiteral("/outside.png"), false},
+        {QStringLiteral("../Resources/AppIcon.png"), false},
+        {QStringLiteral("."), false},
+        {QStringLiteral(".."), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.iconFile.toStdString());
+        QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
+        info.insert(QStringLiteral("CFBundleIconFile"), c.iconFile);
+        const QString bundle = apps + QStringLiteral("/Icon.app");
+        Fixtures::makeBundle(bundle, info);
+        ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/Contents/Resources")));
+        ASSERT_TRUE(image.save(bundle + QStringLiteral("/Contents/Resources/AppIcon.png")));
+        EXPECT_EQ(AppIcon::appIcon(Platform::Bundle(bundle)).has_value(), c.loads);
+    }
+}
+
+TEST_F(HostileInputTest, APipeSwappedInForAFileNeverBlocksItsReader)
+{
+    // The Info.plist and the icon trade places with a pipe over and over, so that some reads
+    // find a file at the first look and a pipe when they open it.
+    QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
+    info.insert(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon.png"));
+    const QString bundle = apps + QStringLiteral("/Swapped.app");
+    Fixtures::makeBundle(bundle, info);
+    const QString infoPath = bundle + QStringLiteral("/Contents/Info.plist");
+    const QString iconPath = bundle + QStringLiteral("/Contents/Resources/AppIcon.png");
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(iconPath).path()));
+    ASSERT_TRUE(image.save(iconPath));
+    const QString spare = temp.filePath(QStringLiteral("spare"));
+    QFile::copy(infoPath, temp.filePath(QStringLiteral("info")));
+    QFile::copy(iconPath, temp.filePath(QStringLiteral("icon")));
+    makeFifo(temp.filePath(QStringLiteral("pipe")));
+    auto encoded = [this](const char* name) { return QFile::encodeName(temp.filePath(QLatin1String(name))).toStdString(); };
+    const std::string originals[] = {encoded("info"), encoded("icon")};
+    const std::string targets[] = {QFile::encodeName(infoPath).toStdString(), QFile::encodeName(iconPath).toStdString()};
+    const std::string pipe = encoded("pipe");
+    const std::string link = QFile::encodeName(spare).toStdString();
+
+    // In a child, so that a reader that blocks is ended by the alarm instead of hanging the test.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(60);
+        std::atomic<bool> done = false;
+        std::thread swapper([&] {
+            for (unsigned round = 0; !done; ++round) {
+                for (int i = 0; i < 2; ++i) {
+                    ::unlink(link.c_str());
+                    ::link(round % 2 ? pipe.c_str() : originals[i].c_str(), link.c_str());
+                    ::rename(link.c_str(), targets[i].c_str());
+                }
+            }
+        });
+        int loaded = 0;
+        for (int i = 0; i < 50000; ++i) {
+            const Platform::Bundle swapped(bundle);
+            loaded += swapped.bundleIdentifier().has_value() + AppIcon::appIcon(swapped).has_value();
+        }
+        done = true;
+        swapper.join();
+        ::_exit(loaded > 0 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the reader was ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "nothing was ever read";
 }

@@ -11,7 +11,21 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define FOLDWISE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FOLDWISE_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 using Platform::PropertyList;
 using Platform::XmlPropertyList::Outcome;
@@ -65,6 +79,62 @@ QByteArray toBinary(plist_t root)
     plist_to_bin_free(bytes);
     plist_free(root);
     return data;
+}
+
+// A field of /proc/self/status in KB ("VmSize", "VmHWM"), or -1.
+long statusKb(const char* field)
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return -1;
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
+            value = std::atol(line + length + 1);
+    }
+    std::fclose(status);
+    return value;
+}
+
+// Reads the file in a child process and tells what became of it: "nothing" when it read as
+// nothing and the child's resident memory grew by less than 32 MB. So that a reader gone wrong
+// fails soon instead of taking the machine, the child gets a minute of processor time and only
+// 256 MB more address space than it starts with; the latter not under AddressSanitizer, whose
+// shadow memory needs a huge address space (there the resident-memory check alone holds).
+std::string readInBoundedChild(const QString& path)
+{
+    constexpr long kGrowthKb = 32 * 1024;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const struct rlimit cpu = {60, 60};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+#ifndef FOLDWISE_ADDRESS_SANITIZER
+        const rlim_t space = rlim_t(statusKb("VmSize")) * 1024 + (rlim_t(256) << 20);
+        const struct rlimit limit = {space, space};
+        ::setrlimit(RLIMIT_AS, &limit);
+#endif
+        const long before = statusKb("VmHWM");
+        const bool read = PropertyList::dictionaryWithContentsOfFile(path).has_value();
+        const long grown = statusKb("VmHWM") - before;
+        ::_exit(read ? 1 : before < 0 || grown >= kGrowthKb ? 2 : 0);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child)
+        return "no child";
+    if (WIFSIGNALED(status))
+        return "killed by signal " + std::to_string(WTERMSIG(status));
+    switch (WEXITSTATUS(status)) {
+    case 0:
+        return "nothing";
+    case 1:
+        return "a dictionary";
+    case 2:
+        return "too much memory";
+    default:
+        return "exit " + std::to_string(WEXITSTATUS(status));
+    }
 }
 
 class PlatformPropertyListTest : public ::testing::Test {
@@ -183,8 +253,37 @@ TEST_F(PlatformPropertyListTest, BinaryGraphsLibplistCannotTakeAreUnreadable)
 TEST_F(PlatformPropertyListTest, FilesOverTheSizeLimitAreUnreadable)
 {
     const QByteArray xml = xmlPlist("<dict/>");
-    EXPECT_TRUE(PropertyList::dictionaryFromData(xml + QByteArray(1000, ' ')));
-    EXPECT_FALSE(PropertyList::dictionaryWithContentsOfFile(write(xml + QByteArray(64 * 1024 * 1024, ' '))));
+    const QByteArray largest = xml + QByteArray(PropertyList::kMaxFileSize - xml.size(), ' ');
+    EXPECT_TRUE(PropertyList::dictionaryWithContentsOfFile(write(largest)));
+    EXPECT_FALSE(PropertyList::dictionaryWithContentsOfFile(write(largest + ' ')));
+    EXPECT_FALSE(PropertyList::dictionaryFromData(largest + ' '));
+}
+
+TEST_F(PlatformPropertyListTest, SmallBinaryFilesDescribingHugeTreesReadAsNothingInBoundedMemory)
+{
+    // An array whose `count` references all lead to one object.
+    auto sharingArray = [](quint64 count, quint64 ref, int refSize) {
+        QByteArray array = "\xAF\x12" + bigEndian(count, 4);
+        for (quint64 i = 0; i < count; ++i)
+            array += bigEndian(ref, refSize);
+        return array;
+    };
+    auto asciiString = [](qsizetype length) { return "\x5F\x12" + bigEndian(quint64(length), 4) + QByteArray(length, 'x'); };
+    // {k: [s, s, ...]}: one 256 KB string referred to 4,000 times, a gigabyte once copied out.
+    const QByteArray sharedString = binaryPlist({"\x51k", sharingArray(4000, 3, 4), asciiString(256 * 1024)});
+    // {k: [true, true, ...]}: a million references, one byte each, to one value.
+    const QByteArray manyValues =
+        Fixtures::binaryPlistOf({"\xD1\x01\x02", "\x51k", sharingArray(1'000'000, 3, 1), "\x09"}, 1);
+    ASSERT_LE(sharedString.size(), PropertyList::kMaxFileSize);
+    ASSERT_LE(manyValues.size(), PropertyList::kMaxFileSize);
+
+    EXPECT_EQ(readInBoundedChild(write(sharedString)), "nothing");
+    EXPECT_EQ(readInBoundedChild(write(manyValues)), "nothing");
+    // Sharing at the scale of real files still reads.
+    const std::optional<QVariantMap> map =
+        PropertyList::dictionaryWithContentsOfFile(write(binaryPlist({"\x51k", sharingArray(100, 3, 4), asciiString(1024)})));
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->value("k").toList(), QVariantList(100, QString(1024, QLatin1Char('x'))));
 }
 
 // The one-pass reader decides the forms writers use and leaves the rest to libplist; either way

@@ -1,4 +1,5 @@
 #include "ApplicationRegistry_linux.h"
+#include "SearchPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,4 +100,36 @@ TEST_F(PlatformRegistryTest, SystemRegistryTakesFoldersFromTheEnvironment)
 
     if (saved)
         qputenv("FOLDWISE_APPLICATION_DIRS", *saved);
+}
+
+TEST_F(PlatformRegistryTest, FoldersNamedByBytesThatAreNotUtf8AreNeverUsed)
+{
+    // Read as text, such a name becomes a look-alike that names some other folder.
+    const char* variables[] = {"FOLDWISE_APPLICATION_DIRS", "HOME", "XDG_DATA_HOME"};
+    std::vector<std::optional<QByteArray>> saved;
+    for (const char* variable : variables)
+        saved.push_back(qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable)) : std::nullopt);
+    auto foldersOfSystemRegistry = [] {
+        const std::shared_ptr<Platform::ApplicationRegistry> registry = Platform::makeSystemApplicationRegistry();
+        return dynamic_cast<FolderScanRegistry&>(*registry).applicationFolders();
+    };
+
+    qputenv("FOLDWISE_APPLICATION_DIRS", QFile::encodeName(folder("Good")) + ":" + QFile::encodeName(folder()) + "/\xff");
+    EXPECT_EQ(foldersOfSystemRegistry(), QStringList{folder("Good")});
+    qunsetenv("FOLDWISE_APPLICATION_DIRS");
+    qputenv("HOME", QFile::encodeName(folder()) + "/\xc3\x28");
+    EXPECT_EQ(foldersOfSystemRegistry(), QStringList{"/Applications"});
+    EXPECT_TRUE(Platform::applicationSupportDirectories().isEmpty());
+    qputenv("HOME", QFile::encodeName(folder()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder()) + "/\xff");
+    EXPECT_TRUE(Platform::applicationSupportDirectories().isEmpty());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder("Data")));
+    EXPECT_EQ(Platform::applicationSupportDirectories(), QStringList{folder("Data")});
+
+    for (size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i])
+            qputenv(variables[i], *saved[i]);
+        else
+            qunsetenv(variables[i]);
+    }
 }

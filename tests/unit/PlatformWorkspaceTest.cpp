@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(PlatformWorkspaceTest, SeesRunningExecutablesEvenWhenDeleted)
+TEST(PlatformWorkspaceTest, SeesRunningExecutablesEvenWhenDeletedOrReplaced)
 {
     QTemporaryDir folder;
     const QString copy = folder.filePath("sleeper");
@@ -15,12 +15,17 @@ TEST(PlatformWorkspaceTest, SeesRunningExecutablesEvenWhenDeleted)
     QProcess sleeper;
     sleeper.start(copy, {"30"});
     ASSERT_TRUE(sleeper.waitForStarted());
-    ASSERT_TRUE(QFile::remove(copy));
+    const std::shared_ptr<Platform::Workspace> workspace = Platform::makeSystemWorkspace();
 
-    const QStringList paths = Platform::makeSystemWorkspace()->runningExecutablePaths();
+    EXPECT_TRUE(workspace->isExecutableRunning(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()));
+    EXPECT_TRUE(workspace->isExecutableRunning(copy));
+    ASSERT_TRUE(QFile::remove(copy));
+    EXPECT_TRUE(workspace->isExecutableRunning(copy)) << "deleted";
+    EXPECT_FALSE(workspace->isExecutableRunning(copy + " (deleted)"));
+    ASSERT_TRUE(QFile::copy("/bin/sleep", copy));
+    EXPECT_TRUE(workspace->isExecutableRunning(copy)) << "replaced by another file";
+
     sleeper.kill();
     sleeper.waitForFinished();
-    EXPECT_TRUE(paths.contains(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()));
-    EXPECT_TRUE(paths.contains(copy));
-    EXPECT_FALSE(paths.contains(copy + " (deleted)"));
+    EXPECT_FALSE(workspace->isExecutableRunning(copy));
 }

@@ -41,3 +41,19 @@ TEST_F(RunningCheckTest, OnlyTheRunningInstallationsOwnExecutableCounts)
     acrobatProcess.waitForFinished();
     EXPECT_FALSE(d.applicationIsRunning(running));
 }
+
+TEST_F(RunningCheckTest, AnAcrobatReachedThroughALinkedFolderIsRunning)
+{
+    // The registry hands out paths as scanned; the process's executable shows the resolved one.
+    const QString real = addAcrobat(QStringLiteral("Real/Acrobat.app"), QStringLiteral("17.0"));
+    const QString linkedFolder = temp.filePath(QStringLiteral("Linked Applications"));
+    ASSERT_TRUE(QFile::link(apps + QStringLiteral("/Real"), linkedFolder));
+    const QString scanned = linkedFolder + QStringLiteral("/Acrobat.app");
+    startAcrobat(scanned);
+    Platform::Services services = fakes.services(mainBundle);
+    services.workspace = Platform::makeSystemWorkspace();
+    ALAppDelegate d(services);
+
+    EXPECT_TRUE(d.applicationIsRunning(scanned));
+    EXPECT_TRUE(d.applicationIsRunning(real));
+}

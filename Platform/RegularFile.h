@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace Platform {
+
+// The whole content of the regular file at `path`, or nothing when something else is there
+// (a folder, a pipe, a device), when it holds more than `maxSize` bytes, or when it cannot be
+// read. The file is opened once, without blocking, and checked through its descriptor: a pipe
+// swapped in after the first look is refused, never waited on.
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize);
+
+}  // namespace Platform
