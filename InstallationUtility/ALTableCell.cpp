@@ -1,6 +1,6 @@
 #include "ALTableCell.h"
 
-#include "ALAppDelegate.h"
+#include "ALRecordKeys.h"
 #include "Bundle.h"
 #include "Geometry.h"
 

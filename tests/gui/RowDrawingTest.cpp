@@ -1,4 +1,4 @@
-#include "ALAppDelegate.h"
+#include "ALRecordKeys.h"
 #include "ALTableCell.h"
 
 #include <QApplication>
