@@ -1,7 +1,6 @@
 #include "ALTableCell.h"
 
 #include "ALRecordKeys.h"
-#include "Bundle.h"
 #include "Geometry.h"
 
 #include <QApplication>
@@ -104,30 +103,9 @@ void drawGlow(const QString& text, const QFont& font, const QPointF& topLeft, QP
 
 }  // namespace
 
-QImage& ALTableCell::sharedIcon()
-{
-    static QImage icon;
-    return icon;
-}
-
-void ALTableCell::setIcon(const QImage& icon)
-{
-    sharedIcon() = icon;
-}
-
-void ALTableCell::loadIconIfNeeded()
-{
-    QImage& icon = sharedIcon();
-    if (!icon.isNull())
-        return;
-    if (const auto path = Platform::Bundle::mainBundle().pathForImageResource(QStringLiteral("Acrobat")))
-        icon.load(*path);
-}
-
 void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget*)
 {
     const QVariantMap record = objectValue().toMap();
-    loadIconIfNeeded();
     const QRectF icon = iconRect(frame);
     const qreal textX = icon.x() + icon.width() + 4;
     // The width leaves out the frame's x, as the rows have always been laid out.
@@ -144,12 +122,11 @@ void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, 
 
 // A square at the frame's left, the icon's proportions fitted into it; without an icon, the
 // square itself.
-QRectF ALTableCell::iconRect(const QRectF& frame)
+QRectF ALTableCell::iconRect(const QRectF& frame) const
 {
     const qreal side = std::min(frame.width(), frame.height()) - 8;
     const QRectF square(frame.x() + 10, frame.y() + 4, side, side);
-    const QImage& image = sharedIcon();
-    return image.isNull() ? square : keepRectInAspect(square, image.deviceIndependentSize());
+    return m_icon.isNull() ? square : keepRectInAspect(square, m_icon.deviceIndependentSize());
 }
 
 QRectF ALTableCell::cappedIconRect(const QRectF& rect)
@@ -159,16 +136,15 @@ QRectF ALTableCell::cappedIconRect(const QRectF& rect)
     return Platform::insetRect(rect, dx, dy);
 }
 
-void ALTableCell::drawIcon(const QRectF& rect, QPainter& painter)
+void ALTableCell::drawIcon(const QRectF& rect, QPainter& painter) const
 {
-    const QImage& image = sharedIcon();
-    if (image.isNull() || rect.width() <= 0 || rect.height() <= 0)
+    if (m_icon.isNull() || rect.width() <= 0 || rect.height() <= 0)
         return;
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setOpacity(1);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect, image, QRectF(image.rect()));
+    painter.drawImage(rect, m_icon, QRectF(m_icon.rect()));
     painter.restore();
 }
 
