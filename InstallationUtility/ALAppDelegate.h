@@ -59,7 +59,7 @@ public:
     bool rootEraseFile(const QString& path, std::optional<QString>* errorDescription);
 
     // The row button's action: installs into, or removes from, the selected row's Acrobat.
-    Q_INVOKABLE void smartInstallation(QObject* sender);
+    void smartInstallation(QObject* sender);
     bool applicationIsRunning(const QString& acrobatPath);
 
     // The table's questions.

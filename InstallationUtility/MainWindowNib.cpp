@@ -30,8 +30,7 @@ void addColumns(ALTableView* table, ALAppDelegate* delegate, const QImage& rowIc
     data->setIcon(rowIcon);
     table->addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"), std::move(data), 0));
     auto button = std::make_unique<ALButtonCell>();
-    button->setTarget(delegate);
-    button->setAction("smartInstallation");
+    button->setAction(delegate, &ALAppDelegate::smartInstallation);
     table->addTableColumn(
         std::make_unique<Platform::TableColumn>(QStringLiteral("Button"), std::move(button), kButtonColumnWidth));
 }
