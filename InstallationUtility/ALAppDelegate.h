@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ALRecordKeys.h"
 #include "Application.h"
 #include "Services.h"
 #include "TableView.h"
@@ -13,16 +14,6 @@
 #include <optional>
 
 class QLabel;
-
-// Keys of the Acrobat instance records and of the installed copy records.
-namespace ALKey {
-inline const QString Title = QStringLiteral("Title");
-inline const QString Path = QStringLiteral("Path");
-inline const QString Icon = QStringLiteral("Icon");
-inline const QString ButtonCaption = QStringLiteral("ButtonCaption");
-inline const QString Version = QStringLiteral("Version");
-inline const QString FW = QStringLiteral("FW");
-}  // namespace ALKey
 
 // Where we ask people who removed Foldwise what made them leave.
 extern const char* const ALUninstallWebPage;
@@ -68,7 +59,7 @@ public:
     bool rootEraseFile(const QString& path, std::optional<QString>* errorDescription);
 
     // The row button's action: installs into, or removes from, the selected row's Acrobat.
-    Q_INVOKABLE void smartInstallation(QObject* sender);
+    void smartInstallation(QObject* sender);
     bool applicationIsRunning(const QString& acrobatPath);
 
     // The table's questions.

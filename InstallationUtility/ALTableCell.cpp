@@ -1,23 +1,17 @@
 #include "ALTableCell.h"
 
-#include "ALAppDelegate.h"
-#include "Bundle.h"
+#include "ALRecordKeys.h"
 #include "Geometry.h"
+#include "TextShadow.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
-#include <cmath>
-#include <vector>
 
 namespace {
 
 constexpr qreal kIconMaximumSide = 64;
-constexpr qreal kGlowBlurRadius = 2;
-constexpr qreal kGlowAlpha = 0.75;
-// Room around the title's box for the blur to spread and for glyphs overhanging their advance.
-constexpr int kGlowMargin = 5;
 
 QFont fontOfPixelSize(int pixelSize)
 {
@@ -26,108 +20,14 @@ QFont fontOfPixelSize(int pixelSize)
     return font;
 }
 
-// Gaussian weights for a blur of the given radius in device pixels; the radius spans two
-// standard deviations, as shadow radii usually do.
-std::vector<float> gaussianKernel(qreal radius)
-{
-    const qreal sigma = std::max<qreal>(radius / 2, 0.01);
-    const int half = static_cast<int>(std::ceil(3 * sigma));
-    std::vector<float> weights(static_cast<size_t>(2 * half + 1));
-    float sum = 0;
-    for (int i = -half; i <= half; ++i) {
-        const auto weight = static_cast<float>(std::exp(-(i * i) / (2 * sigma * sigma)));
-        weights[static_cast<size_t>(i + half)] = weight;
-        sum += weight;
-    }
-    for (float& weight : weights)
-        weight /= sum;
-    return weights;
-}
-
-// One pass of a separable blur over premultiplied pixels; outside the image is transparent.
-QImage blurPass(const QImage& source, const std::vector<float>& kernel, bool horizontal)
-{
-    QImage result(source.size(), QImage::Format_ARGB32_Premultiplied);
-    result.setDevicePixelRatio(source.devicePixelRatio());
-    const int half = static_cast<int>(kernel.size() / 2);
-    const int length = horizontal ? source.width() : source.height();
-    for (int y = 0; y < source.height(); ++y) {
-        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
-        for (int x = 0; x < source.width(); ++x) {
-            float a = 0, r = 0, g = 0, b = 0;
-            for (int k = -half; k <= half; ++k) {
-                const int at = (horizontal ? x : y) + k;
-                if (at < 0 || at >= length)
-                    continue;
-                const QRgb pixel = horizontal ? reinterpret_cast<const QRgb*>(source.constScanLine(y))[at]
-                                              : reinterpret_cast<const QRgb*>(source.constScanLine(at))[x];
-                const float weight = kernel[static_cast<size_t>(k + half)];
-                a += weight * qAlpha(pixel);
-                r += weight * qRed(pixel);
-                g += weight * qGreen(pixel);
-                b += weight * qBlue(pixel);
-            }
-            const auto channel = [](float value) { return std::clamp(static_cast<int>(std::lround(value)), 0, 255); };
-            out[x] = qRgba(channel(r), channel(g), channel(b), channel(a));
-        }
-    }
-    return result;
-}
-
-QImage blurred(const QImage& image, qreal radius)
-{
-    const std::vector<float> kernel = gaussianKernel(radius);
-    return blurPass(blurPass(image, kernel, true), kernel, false);
-}
-
-// QPainter has no text shadow: the text's coverage is drawn into an image, blurred and laid
-// beneath the text.
-void drawGlow(const QString& text, const QFont& font, const QPointF& topLeft, QPainter& painter)
-{
-    const QFontMetricsF metrics(font);
-    const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1;
-    // A whole-pixel origin keeps the glow aligned with the text drawn at a fractional position.
-    const QPointF origin(std::floor(topLeft.x()) - kGlowMargin, std::floor(topLeft.y()) - kGlowMargin);
-    const QSizeF size(metrics.horizontalAdvance(text) + 2 * kGlowMargin + 1, metrics.height() + 2 * kGlowMargin + 1);
-    QImage coverage(std::ceil(size.width() * scale), std::ceil(size.height() * scale),
-                    QImage::Format_ARGB32_Premultiplied);
-    coverage.setDevicePixelRatio(scale);
-    coverage.fill(Qt::transparent);
-    {
-        QPainter glowPainter(&coverage);
-        glowPainter.setFont(font);
-        glowPainter.setPen(QColor::fromRgbF(1, 1, 1, kGlowAlpha));
-        glowPainter.drawText(topLeft - origin + QPointF(0, metrics.ascent()), text);
-    }
-    painter.drawImage(origin, blurred(coverage, kGlowBlurRadius * scale));
-}
+// A soft white glow; five pixels of room for the blur and for glyphs overhanging their advance.
+const Platform::TextShadow kTitleGlow{QColor::fromRgbF(1, 1, 1, 0.75), 2, 5};
 
 }  // namespace
-
-QImage& ALTableCell::sharedIcon()
-{
-    static QImage icon;
-    return icon;
-}
-
-void ALTableCell::setIcon(const QImage& icon)
-{
-    sharedIcon() = icon;
-}
-
-void ALTableCell::loadIconIfNeeded()
-{
-    QImage& icon = sharedIcon();
-    if (!icon.isNull())
-        return;
-    if (const auto path = Platform::Bundle::mainBundle().pathForImageResource(QStringLiteral("Acrobat")))
-        icon.load(*path);
-}
 
 void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget*)
 {
     const QVariantMap record = objectValue().toMap();
-    loadIconIfNeeded();
     const QRectF icon = iconRect(frame);
     const qreal textX = icon.x() + icon.width() + 4;
     // The width leaves out the frame's x, as the rows have always been laid out.
@@ -144,12 +44,11 @@ void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, 
 
 // A square at the frame's left, the icon's proportions fitted into it; without an icon, the
 // square itself.
-QRectF ALTableCell::iconRect(const QRectF& frame)
+QRectF ALTableCell::iconRect(const QRectF& frame) const
 {
     const qreal side = std::min(frame.width(), frame.height()) - 8;
     const QRectF square(frame.x() + 10, frame.y() + 4, side, side);
-    const QImage& image = sharedIcon();
-    return image.isNull() ? square : keepRectInAspect(square, image.deviceIndependentSize());
+    return m_icon.isNull() ? square : keepRectInAspect(square, m_icon.deviceIndependentSize());
 }
 
 QRectF ALTableCell::cappedIconRect(const QRectF& rect)
@@ -159,16 +58,15 @@ QRectF ALTableCell::cappedIconRect(const QRectF& rect)
     return Platform::insetRect(rect, dx, dy);
 }
 
-void ALTableCell::drawIcon(const QRectF& rect, QPainter& painter)
+void ALTableCell::drawIcon(const QRectF& rect, QPainter& painter) const
 {
-    const QImage& image = sharedIcon();
-    if (image.isNull() || rect.width() <= 0 || rect.height() <= 0)
+    if (m_icon.isNull() || rect.width() <= 0 || rect.height() <= 0)
         return;
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setOpacity(1);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect, image, QRectF(image.rect()));
+    painter.drawImage(rect, m_icon, QRectF(m_icon.rect()));
     painter.restore();
 }
 
@@ -180,7 +78,7 @@ void ALTableCell::drawTitle(const QString& title, const QRectF& upperHalf, QPain
     const QFont font = fontOfPixelSize(16);
     const QFontMetricsF metrics(font);
     const QPointF topLeft(upperHalf.x(), upperHalf.bottom() - metrics.height());
-    drawGlow(title, font, topLeft, painter);
+    Platform::drawTextShadow(painter, title, font, topLeft, kTitleGlow);
     painter.setFont(font);
     painter.setPen(QColor::fromRgbF(0, 0, 0, 1));
     painter.drawText(topLeft + QPointF(0, metrics.ascent()), title);

@@ -19,18 +19,19 @@ public:
     // The rectangle of the image's proportions fitted into rect and centred in it.
     static QRectF keepRectInAspect(const QRectF& rect, const QSizeF& imageSize);
 
-    // The icon every row shows. Replacing it with a null image makes the next drawing load it
-    // from the main bundle again.
-    static void setIcon(const QImage& icon);
+    // The icon every row shows, given when the window is built; without one the rows are laid
+    // out as for a square icon and none is drawn.
+    const QImage& icon() const { return m_icon; }
+    void setIcon(const QImage& icon) { m_icon = icon; }
 
 private:
-    static QImage& sharedIcon();
-    static void loadIconIfNeeded();
-    static QRectF iconRect(const QRectF& frame);
+    QRectF iconRect(const QRectF& frame) const;
     static QRectF cappedIconRect(const QRectF& rect);
-    static void drawIcon(const QRectF& rect, QPainter& painter);
+    void drawIcon(const QRectF& rect, QPainter& painter) const;
     static void drawTitle(const QString& title, const QRectF& upperHalf, QPainter& painter);
     static void drawPath(const QString& path, const QRectF& lowerHalf, QPainter& painter);
+
+    QImage m_icon;
 };
 
 // A cell that draws nothing.

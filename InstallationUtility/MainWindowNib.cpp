@@ -4,22 +4,33 @@
 #include "ALButtonCell.h"
 #include "ALTableCell.h"
 #include "ALTableView.h"
+#include "Bundle.h"
 #include "ui_MainWindow.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QScreen>
 
 namespace {
 
 constexpr int kButtonColumnWidth = 170;
 
-void addColumns(ALTableView* table, ALAppDelegate* delegate)
+// Null when the bundle has no such image or it cannot be read.
+QImage imageResource(const Platform::Bundle& bundle, const QString& name)
 {
-    table->addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"),
-                                                                  std::make_unique<ALTableCell>(), 0));
+    QImage image;
+    if (const auto path = bundle.pathForImageResource(name))
+        image.load(*path);
+    return image;
+}
+
+void addColumns(ALTableView* table, ALAppDelegate* delegate, const QImage& rowIcon)
+{
+    auto data = std::make_unique<ALTableCell>();
+    data->setIcon(rowIcon);
+    table->addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"), std::move(data), 0));
     auto button = std::make_unique<ALButtonCell>();
-    button->setTarget(delegate);
-    button->setAction("smartInstallation");
+    button->setAction(delegate, &ALAppDelegate::smartInstallation);
     table->addTableColumn(
         std::make_unique<Platform::TableColumn>(QStringLiteral("Button"), std::move(button), kButtonColumnWidth));
 }
@@ -42,8 +53,9 @@ Platform::LoadedNib loadMainWindowNib(Platform::Services services)
     ui.setupUi(window.get());
     centreOnScreen(window.get());
 
+    const QImage rowIcon = imageResource(services.mainBundle, QStringLiteral("Acrobat"));
     auto delegate = std::make_unique<ALAppDelegate>(std::move(services));
-    addColumns(ui.table, delegate.get());
+    addColumns(ui.table, delegate.get(), rowIcon);
     delegate->setWindow(window.get());
     delegate->setVersionLabel(ui.versionLabel);
     delegate->setTable(ui.table);

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFontMetricsF>
-#include <QMetaObject>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -52,10 +51,10 @@ QString TextFieldCell::expansionText() const
 
 bool ButtonCell::sendAction(QObject* sender)
 {
-    if (!m_target || m_action.isEmpty())
+    if (!hasAction())
         return false;
-    return QMetaObject::invokeMethod(m_target, m_action.constData(), Qt::DirectConnection,
-                                     Q_ARG(QObject*, sender));
+    m_action(m_target, sender);
+    return true;
 }
 
 void ButtonCell::drawWithFrame(const QRectF& frame, QPainter& painter, QWidget* view)

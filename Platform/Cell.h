@@ -3,12 +3,13 @@
 #include "AttributedString.h"
 
 #include <QAccessible>
-#include <QByteArray>
+#include <QObject>
 #include <QPointer>
 #include <QRectF>
 #include <QVariant>
+#include <concepts>
+#include <functional>
 
-class QObject;
 class QPainter;
 class QWidget;
 
@@ -66,11 +67,17 @@ public:
     void setTitle(const QString& title) { m_title = AttributedString{title, {}, {}}; }
     void setAttributedTitle(const AttributedString& title) { m_title = title; }
 
+    // What a press calls: a method of the target taking the sender. The target is watched: once
+    // it is gone, nothing is sent.
+    template <typename Target, typename Receiver>
+    requires std::derived_from<Target, QObject> && std::derived_from<Target, Receiver>
+    void setAction(Target* target, void (Receiver::*action)(QObject* sender))
+    {
+        m_target = target;
+        m_action = [action](QObject* receiver, QObject* sender) { (static_cast<Target*>(receiver)->*action)(sender); };
+    }
     QObject* target() const { return m_target; }
-    void setTarget(QObject* target) { m_target = target; }
-    // The name of a slot or invokable method of the target taking the sender (a QObject*).
-    QByteArray action() const { return m_action; }
-    void setAction(const QByteArray& action) { m_action = action; }
+    bool hasAction() const { return m_target && m_action; }
     // Sends the action to the target; false when there is none to send it to.
     bool sendAction(QObject* sender);
 
@@ -89,7 +96,7 @@ public:
 private:
     AttributedString m_title;
     QPointer<QObject> m_target;
-    QByteArray m_action;
+    std::function<void(QObject* target, QObject* sender)> m_action;
 };
 
 }  // namespace Platform

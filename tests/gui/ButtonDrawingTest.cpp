@@ -10,6 +10,7 @@
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -184,7 +185,7 @@ class ClickCounter : public QObject {
 public:
     Platform::TableView* table = nullptr;
     std::vector<int> selectedRows;
-    Q_INVOKABLE void clicked(QObject* sender)
+    void clicked(QObject* sender)
     {
         EXPECT_EQ(sender, table);
         selectedRows.push_back(table->selectedRow());
@@ -192,6 +193,27 @@ public:
         table->reloadData();
     }
 };
+
+TEST(ButtonActionTest, SendsToItsTargetOnlyWhileTheTargetLives)
+{
+    struct Receiver : QObject {
+        std::vector<QObject*> senders;
+        void pressed(QObject* sender) { senders.push_back(sender); }
+    };
+    Platform::ButtonCell button;
+    QObject sender;
+    EXPECT_FALSE(button.hasAction());
+    EXPECT_FALSE(button.sendAction(&sender)) << "no action set";
+
+    auto receiver = std::make_unique<Receiver>();
+    button.setAction(receiver.get(), &Receiver::pressed);
+    EXPECT_TRUE(button.sendAction(&sender));
+    EXPECT_EQ(receiver->senders, std::vector<QObject*>{&sender});
+
+    receiver.reset();
+    EXPECT_FALSE(button.hasAction());
+    EXPECT_FALSE(button.sendAction(&sender)) << "the target is gone";
+}
 
 class ButtonTrackingTest : public ::testing::Test {
 protected:
@@ -201,8 +223,7 @@ protected:
     void SetUp() override
     {
         auto* button = static_cast<Platform::ButtonCell*>(rows.table.tableColumnWithIdentifier(QStringLiteral("Button"))->dataCell());
-        button->setTarget(&counter);
-        button->setAction("clicked");
+        button->setAction(&counter, &ClickCounter::clicked);
         counter.table = &rows.table;
         rows.table.resize(600, 300);
         rows.table.show();

@@ -1,4 +1,4 @@
-#include "ALAppDelegate.h"
+#include "ALRecordKeys.h"
 #include "ALTableCell.h"
 
 #include <QApplication>
@@ -55,15 +55,16 @@ const QString kPath = QStringLiteral("/Applications/Adobe Acrobat/Adobe Acrobat.
 
 class RowDrawingTest : public ::testing::Test {
 protected:
-    void SetUp() override { ALTableCell::setIcon(QImage()); }
-    void TearDown() override { ALTableCell::setIcon(QImage()); }
+    // The row icon the cells drawn get; none unless a test sets one.
+    QImage icon;
 
-    static QImage draw(const QRectF& frame, const QVariantMap& value, QColor background = Qt::white,
-                       QSize size = QSize(420, 100), bool highlighted = false)
+    QImage draw(const QRectF& frame, const QVariantMap& value, QColor background = Qt::white,
+                QSize size = QSize(420, 100), bool highlighted = false) const
     {
         QImage image(size, QImage::Format_ARGB32);
         image.fill(background);
         ALTableCell cell;
+        cell.setIcon(icon);
         cell.setObjectValue(value);
         cell.setHighlighted(highlighted);
         QPainter painter(&image);
@@ -89,7 +90,7 @@ TEST_F(RowDrawingTest, IconIsFittedIntoTheSquareThenCappedAtSixtyFour)
         {{100, 100}, {2, 90, 400, 88}, {20, 102, 64, 64}},
     };
     for (const Case& c : cases) {
-        ALTableCell::setIcon(solidImage(c.image.width(), c.image.height()));
+        icon = solidImage(c.image.width(), c.image.height());
         const QImage image = draw(c.frame, record(QString(), QString()), Qt::white, QSize(420, 200));
         EXPECT_EQ(boundsOf(image, isRed), c.drawn) << c.image.width() << "x" << c.image.height() << " in frame "
                                                    << c.frame.width() << "x" << c.frame.height();
@@ -123,7 +124,7 @@ TEST_F(RowDrawingTest, TitleSitsOnTheMiddleLineRightOfTheIcon)
     };
     const QFontMetricsF metrics(fontOfPixelSize(16));
     for (const Case& c : cases) {
-        ALTableCell::setIcon(c.image.isEmpty() ? QImage() : solidImage(c.image.width(), c.image.height()));
+        icon = c.image.isEmpty() ? QImage() : solidImage(c.image.width(), c.image.height());
         const QImage image = draw(c.frame, record(kTitle, QString()));
         const QRect title = boundsOf(image, isDark);
         ASSERT_FALSE(title.isEmpty());
@@ -233,7 +234,7 @@ TEST_F(RowDrawingTest, TitleHasASoftLightGlowButThePathHasNone)
 
 TEST_F(RowDrawingTest, SelectionOrPressingChangesNothing)
 {
-    ALTableCell::setIcon(solidImage(100, 100));
+    icon = solidImage(100, 100);
     const QVariantMap value = record(kTitle, kPath);
     EXPECT_EQ(draw(QRectF(2, 0, 400, 88), value, Qt::white, QSize(420, 100), true),
               draw(QRectF(2, 0, 400, 88), value, Qt::white, QSize(420, 100), false));
