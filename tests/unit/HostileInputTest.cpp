@@ -1,7 +1,7 @@
 #include "DelegateHarness.h"
 
-#include "AdministratorShell_linux.h"
-#include "ApplicationRegistry_linux.h"
+#include "linux/PkexecAdministratorShell.h"
+#include "FolderScanRegistry.h"
 #include "Bundle+AppIcon.h"
 #include "PropertyList.h"
 

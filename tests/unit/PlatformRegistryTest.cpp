@@ -1,4 +1,4 @@
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 #include "SearchPaths.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 
 #include "Format.h"
 #include "PropertyListCache.h"
