@@ -1,6 +1,6 @@
 #include "linux/PkexecAdministratorShell.h"
 
-#include <QProcess>
+#include "ProcessRunner.h"
 
 #include <utility>
 
@@ -24,42 +24,26 @@ PkexecAdministratorShell::PkexecAdministratorShell(QString pkexecPath)
 AdministratorShell::Result PkexecAdministratorShell::run(const QString& commandText)
 {
     Result result;
-    QProcess process;
-    process.setProgram(m_pkexecPath);
     // Without a graphical agent pkexec would otherwise ask for the password on a terminal that
     // nobody sees, and we would wait for ever.
-    process.setArguments(
+    const ProcessRun run = runToEnd(
+        m_pkexecPath,
         {QStringLiteral("--disable-internal-agent"), QStringLiteral("/bin/sh"), QStringLiteral("-c"), commandText});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForStarted(-1)) {
+    if (!run.started) {
         result.errorMessage =
-            QStringLiteral("The administrator shell %1 could not be started: %2").arg(m_pkexecPath, process.errorString());
+            QStringLiteral("The administrator shell %1 could not be started: %2").arg(m_pkexecPath, run.errorString);
         return result;
     }
-    // No time limit: the user may take as long as they like at the password prompt.
-    process.waitForFinished(-1);
-
-    const bool exited = process.exitStatus() == QProcess::NormalExit;
-    if (exited && process.exitCode() == 0) {
-        QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
-        if (output.endsWith(QLatin1Char('\n')))
-            output.chop(1);
-        result.output = output;
+    if (run.succeeded()) {
+        result.output = withoutFinalNewline(QString::fromLocal8Bit(run.standardOutput));
         return result;
     }
-    const QString message = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    if (exited && process.exitCode() == kPkexecDismissedStatus && message.contains(kPkexecDismissed)) {
+    const QString message = QString::fromLocal8Bit(run.standardError).trimmed();
+    if (run.exited && run.exitCode == kPkexecDismissedStatus && message.contains(kPkexecDismissed)) {
         result.errorNumber = kUserCancelledErrorNumber;
         return result;
     }
-    if (!message.isEmpty())
-        result.errorMessage = message;
-    else if (exited)
-        result.errorMessage =
-            QStringLiteral("The administrator command failed with exit status %1.").arg(process.exitCode());
-    else
-        result.errorMessage = QStringLiteral("The administrator command crashed: %1").arg(process.errorString());
+    result.errorMessage = failureDescription(run, message);
     return result;
 }
 

@@ -1,4 +1,4 @@
-#include "Workspace.h"
+#include "linux/ProcWorkspace.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -50,46 +50,46 @@ std::optional<std::string> resolvedPath(const std::string& path)
     return (prefix == "/" ? std::string() : prefix) + path.substr(slash);
 }
 
-class ProcWorkspace : public Workspace {
-public:
-    bool isExecutableRunning(const QString& executablePath) override
-    {
-        const std::string wanted = QFile::encodeName(executablePath).toStdString();
-        if (wanted.empty())
-            return false;
-        struct stat wantedFile;
-        const bool wantedExists = ::stat(wanted.c_str(), &wantedFile) == 0;
-        const std::optional<std::string> wantedResolved = resolvedPath(wanted);
-        static const std::string deletedMark = " (deleted)";
-        for (const unsigned long id : processIds()) {
-            const std::string link = "/proc/" + std::to_string(id) + "/exe";
-            struct stat running;
-            // Processes we may not look at, kernel threads, and ones that just ended.
-            if (::stat(link.c_str(), &running) != 0)
-                continue;
-            if (wantedExists && running.st_dev == wantedFile.st_dev && running.st_ino == wantedFile.st_ino)
-                return true;
-            // An executable deleted or replaced since the process started: only its path is
-            // left, resolved and marked by /proc.
-            if (running.st_nlink != 0 || !wantedResolved)
-                continue;
-            char target[PATH_MAX];
-            const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
-            if (length <= 0 || size_t(length) >= sizeof target)
-                continue;
-            std::string path(target, size_t(length));
-            if (path.ends_with(deletedMark))
-                path.resize(path.size() - deletedMark.size());
-            if (path == *wantedResolved)
-                return true;
-        }
-        return false;
-    }
-
-    bool openURL(const QUrl& url) override { return QDesktopServices::openUrl(url); }
-};
-
 }  // namespace
+
+bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
+{
+    const std::string wanted = QFile::encodeName(executablePath).toStdString();
+    if (wanted.empty())
+        return false;
+    struct stat wantedFile;
+    const bool wantedExists = ::stat(wanted.c_str(), &wantedFile) == 0;
+    const std::optional<std::string> wantedResolved = resolvedPath(wanted);
+    static const std::string deletedMark = " (deleted)";
+    for (const unsigned long id : processIds()) {
+        const std::string link = "/proc/" + std::to_string(id) + "/exe";
+        struct stat running;
+        // Processes we may not look at, kernel threads, and ones that just ended.
+        if (::stat(link.c_str(), &running) != 0)
+            continue;
+        if (wantedExists && running.st_dev == wantedFile.st_dev && running.st_ino == wantedFile.st_ino)
+            return true;
+        // An executable deleted or replaced since the process started: only its path is
+        // left, resolved and marked by /proc.
+        if (running.st_nlink != 0 || !wantedResolved)
+            continue;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+        if (length <= 0 || size_t(length) >= sizeof target)
+            continue;
+        std::string path(target, size_t(length));
+        if (path.ends_with(deletedMark))
+            path.resize(path.size() - deletedMark.size());
+        if (path == *wantedResolved)
+            return true;
+    }
+    return false;
+}
+
+bool ProcWorkspace::openURL(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
 
 std::shared_ptr<Workspace> makeSystemWorkspace()
 {

@@ -1,9 +1,12 @@
-#include "ApplicationRegistry.h"
+#include "macos/LaunchServicesRegistry.h"
+
+#include "Paths.h"
 
 #include <QFile>
-#include <QUrl>
 
 #include <CoreServices/CoreServices.h>
+
+#include <climits>
 
 namespace Platform {
 
@@ -24,37 +27,31 @@ QString pathOfURL(CFURLRef url)
     char buffer[PATH_MAX];
     if (!CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<UInt8*>(buffer), sizeof buffer))
         return QString();
-    QString path = QFile::decodeName(buffer);
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
+    return withoutTrailingSlashes(QFile::decodeName(buffer));
 }
 
-class LaunchServicesRegistry : public ApplicationRegistry {
-public:
-    QStringList editorApplicationsForDocument(const QString& documentPath) override
-    {
-        const QByteArray encoded = QFile::encodeName(documentPath);
-        Released<CFURLRef> document{CFURLCreateFromFileSystemRepresentation(
-            kCFAllocatorDefault, reinterpret_cast<const UInt8*>(encoded.constData()), encoded.size(), false)};
-        if (!document.ref)
-            return {};
-        Released<CFArrayRef> applications{LSCopyApplicationURLsForURL(document.ref, kLSRolesEditor)};
-        if (!applications.ref)
-            return {};
-        QStringList paths;
-        const CFIndex count = CFArrayGetCount(applications.ref);
-        for (CFIndex i = 0; i < count; ++i) {
-            const auto url = static_cast<CFURLRef>(CFArrayGetValueAtIndex(applications.ref, i));
-            const QString path = pathOfURL(url);
-            if (!path.isEmpty() && !paths.contains(path))
-                paths.append(path);
-        }
-        return paths;
-    }
-};
-
 }  // namespace
+
+QStringList LaunchServicesRegistry::editorApplicationsForDocument(const QString& documentPath)
+{
+    const QByteArray encoded = QFile::encodeName(documentPath);
+    Released<CFURLRef> document{CFURLCreateFromFileSystemRepresentation(
+        kCFAllocatorDefault, reinterpret_cast<const UInt8*>(encoded.constData()), encoded.size(), false)};
+    if (!document.ref)
+        return {};
+    Released<CFArrayRef> applications{LSCopyApplicationURLsForURL(document.ref, kLSRolesEditor)};
+    if (!applications.ref)
+        return {};
+    QStringList paths;
+    const CFIndex count = CFArrayGetCount(applications.ref);
+    for (CFIndex i = 0; i < count; ++i) {
+        const auto url = static_cast<CFURLRef>(CFArrayGetValueAtIndex(applications.ref, i));
+        const QString path = pathOfURL(url);
+        if (!path.isEmpty() && !paths.contains(path))
+            paths.append(path);
+    }
+    return paths;
+}
 
 std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry()
 {
