@@ -3,6 +3,7 @@
 #include "Bundle+AppIcon.h"
 #include "Cell.h"
 #include "Format.h"
+#include "Paths.h"
 #include "PropertyList.h"
 #include "PropertyListCache.h"
 

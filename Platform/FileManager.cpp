@@ -1,5 +1,7 @@
 #include "FileManager.h"
 
+#include "Paths.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -63,10 +65,7 @@ std::optional<ItemPath> itemPath(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    std::string text = toPath(path).native();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    const fs::path item(text);
+    const fs::path item(withoutTrailingSlashes(toPath(path).native()));
     std::string name = item.filename().native();
     if (name.empty() || name == "." || name == "..")
         return std::nullopt;

@@ -25,21 +25,6 @@ QString format(const QString& pattern, std::initializer_list<std::optional<QStri
     return result;
 }
 
-QString appendingPathComponent(const QString& path, const QString& component)
-{
-    if (path.isEmpty())
-        return component;
-    if (component.isEmpty())
-        return path;
-    const bool pathEnds = path.endsWith(QLatin1Char('/'));
-    const bool componentStarts = component.startsWith(QLatin1Char('/'));
-    if (pathEnds && componentStarts)
-        return path + component.mid(1);
-    if (pathEnds || componentStarts)
-        return path + component;
-    return path + QLatin1Char('/') + component;
-}
-
 unsigned majorVersion(const std::optional<QString>& version)
 {
     if (!version)

@@ -11,9 +11,6 @@ namespace Platform {
 // as the formatting the application grew up with does.
 QString format(const QString& pattern, std::initializer_list<std::optional<QString>> values);
 
-// Joins two path parts with exactly one "/" between them.
-QString appendingPathComponent(const QString& path, const QString& component);
-
 // The leading decimal digits of a version string as a number: "15.006" gives 15;
 // a missing string, or one that starts with anything but a digit ("-5", "v9"), gives 0.
 unsigned majorVersion(const std::optional<QString>& version);

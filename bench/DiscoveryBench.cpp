@@ -2,7 +2,7 @@
 // discovery has to do: walk the same folders and parse every bundle's Info.plist.
 
 #include "ALAppDelegate.h"
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 #include "Fakes.h"
 #include "Fixtures.h"
 #include "PropertyList.h"

@@ -4,7 +4,7 @@
 // Wherever the one-pass XML reader decides on its own, its answer must be the general reader's.
 
 #include "ALAppDelegate.h"
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 #include "Fakes.h"
 #include "Fixtures.h"
 #include "PropertyList.h"

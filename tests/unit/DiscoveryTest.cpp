@@ -1,6 +1,6 @@
 #include "DelegateHarness.h"
 
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 #include "AttributedString.h"
 
 #include <QDir>

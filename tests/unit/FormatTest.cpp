@@ -1,4 +1,5 @@
 #include "Format.h"
+#include "Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,20 @@ TEST(FormatTest, PlaceholdersTakeValuesInOrderAndMissingOnesReadNull)
         << "a value is never formatted again";
 }
 
-TEST(FormatTest, PathComponentsJoinWithExactlyOneSlash)
+TEST(PathsTest, PathComponentsJoinWithExactlyOneSlashAndTrailingSlashesGoButTheRootStays)
 {
     EXPECT_EQ(appendingPathComponent(QStringLiteral("/a"), QStringLiteral("b/c")), QStringLiteral("/a/b/c"));
     EXPECT_EQ(appendingPathComponent(QStringLiteral("/a/"), QStringLiteral("b")), QStringLiteral("/a/b"));
     EXPECT_EQ(appendingPathComponent(QStringLiteral("/a/"), QStringLiteral("/b")), QStringLiteral("/a/b"));
     EXPECT_EQ(appendingPathComponent(QStringLiteral("/a"), QStringLiteral("/b")), QStringLiteral("/a/b"));
+
+    const std::pair<const char*, const char*> stripped[] = {
+        {"/a/b//", "/a/b"}, {"a/", "a"}, {"/a", "/a"}, {"///", "/"}, {"/", "/"}, {"", ""},
+    };
+    for (const auto& [path, expected] : stripped) {
+        EXPECT_EQ(withoutTrailingSlashes(QString::fromUtf8(path)), QString::fromUtf8(expected)) << path;
+        EXPECT_EQ(withoutTrailingSlashes(std::string(path)), std::string(expected)) << path;
+    }
 }
 
 TEST(FormatTest, MajorVersionReadsLeadingDigitsOnly)

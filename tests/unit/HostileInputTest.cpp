@@ -1,9 +1,11 @@
 #include "DelegateHarness.h"
 
-#include "AdministratorShell_linux.h"
-#include "ApplicationRegistry_linux.h"
 #include "Bundle+AppIcon.h"
+#include "FolderScanRegistry.h"
 #include "PropertyList.h"
+#ifdef __linux__
+#include "linux/PkexecAdministratorShell.h"
+#endif
 
 #include <QDataStream>
 #include <QDir>
@@ -330,6 +332,8 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
     EXPECT_EQ(d.acrobatInstances().at(2).value(ALKey::Version).toString(), QStringLiteral("15.0"));
 }
 
+#ifdef __linux__
+// These drive the pkexec backend through a stand-in.
 TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
 {
     const QString standIn = temp.filePath(QStringLiteral("pkexec"));
@@ -515,6 +519,7 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first())) << seen.log.first().toStdString();
     }
 }
+#endif
 
 TEST_F(HostileInputTest, IconNamesCannotLeadOutOfTheBundle)
 {

@@ -1,4 +1,4 @@
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 #include "SearchPaths.h"
 
 #include <QDir>
@@ -82,6 +82,8 @@ TEST_F(PlatformRegistryTest, DoesNotFollowLinks)
     EXPECT_TRUE(editors({folder()}).isEmpty());
 }
 
+#ifdef __linux__
+// On Linux the system registry is the folder scan over these folders.
 TEST_F(PlatformRegistryTest, SystemRegistryTakesFoldersFromTheEnvironment)
 {
     const std::optional<QByteArray> saved = qEnvironmentVariableIsSet("FOLDWISE_APPLICATION_DIRS")
@@ -133,3 +135,4 @@ TEST_F(PlatformRegistryTest, FoldersNamedByBytesThatAreNotUtf8AreNeverUsed)
             qunsetenv(variables[i]);
     }
 }
+#endif

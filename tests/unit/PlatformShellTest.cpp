@@ -1,4 +1,4 @@
-#include "AdministratorShell_linux.h"
+#include "linux/PkexecAdministratorShell.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "DelegateHarness.h"
 
-#include "AdministratorShell_linux.h"
+#include "linux/PkexecAdministratorShell.h"
 
 #include <QDir>
 #include <QDirIterator>

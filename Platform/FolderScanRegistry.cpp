@@ -1,9 +1,8 @@
-#include "ApplicationRegistry_linux.h"
+#include "FolderScanRegistry.h"
 
-#include "Format.h"
+#include "Paths.h"
 #include "PropertyListCache.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -81,14 +80,6 @@ bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
     return false;
 }
 
-// Whether the bytes read back as text name the same bytes again. A name that is not valid
-// UTF-8 would come back as a look-alike (U+FFFD in place of each bad byte), which may name
-// another entry or none: such a name is skipped rather than acted on as the look-alike.
-bool roundTrips(const QByteArray& name)
-{
-    return QFile::encodeName(QFile::decodeName(name)) == name;
-}
-
 // The names of the folders inside a folder, in byte order; links to folders are left out, and
 // so are names that text cannot carry.
 std::vector<std::string> subfolderNames(const QString& folder)
@@ -100,7 +91,7 @@ std::vector<std::string> subfolderNames(const QString& folder)
         return names;
     while (const dirent* item = ::readdir(directory)) {
         const std::string name = item->d_name;
-        if (name == "." || name == ".." || !roundTrips(QByteArray::fromStdString(name)))
+        if (name == "." || name == ".." || !encodedNameRoundTrips(QByteArray::fromStdString(name)))
             continue;
         struct stat info;
         const std::string path = encoded.toStdString() + "/" + name;
@@ -129,13 +120,6 @@ void collectEditors(const QString& folder, int depth, const DocumentKind& kind, 
     }
 }
 
-QString withoutTrailingSlashes(QString path)
-{
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
-}
-
 }  // namespace
 
 FolderScanRegistry::FolderScanRegistry(QStringList applicationFolders)
@@ -152,23 +136,6 @@ QStringList FolderScanRegistry::editorApplicationsForDocument(const QString& doc
             collectEditors(withoutTrailingSlashes(folder), 1, kind, found);
     }
     return found;
-}
-
-std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry()
-{
-    // Folders named by bytes that text cannot carry are left out, as names inside them are.
-    QStringList folders;
-    if (qEnvironmentVariableIsSet("FOLDWISE_APPLICATION_DIRS")) {
-        for (const QByteArray& folder : qgetenv("FOLDWISE_APPLICATION_DIRS").split(':')) {
-            if (!folder.isEmpty() && roundTrips(folder))
-                folders.append(QFile::decodeName(folder));
-        }
-    } else {
-        folders = {QStringLiteral("/Applications")};
-        if (roundTrips(qgetenv("HOME")))
-            folders.append(QDir::homePath() + QStringLiteral("/Applications"));
-    }
-    return std::make_shared<FolderScanRegistry>(folders);
 }
 
 }  // namespace Platform

@@ -1,0 +1,99 @@
+#include "linux/ProcWorkspace.h"
+
+#include <QDesktopServices>
+#include <QFile>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace Platform {
+
+namespace {
+
+// Process ids from the names of /proc's numeric entries, in ascending order.
+std::vector<unsigned long> processIds()
+{
+    std::vector<unsigned long> ids;
+    DIR* directory = ::opendir("/proc");
+    if (!directory)
+        return ids;
+    while (const dirent* item = ::readdir(directory)) {
+        const std::string name = item->d_name;
+        if (name.empty() || name.size() > 10 || !std::all_of(name.begin(), name.end(), ::isdigit))
+            continue;
+        ids.push_back(std::stoul(name));
+    }
+    ::closedir(directory);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// The path with its folder resolved through every link, as /proc shows an executable; the last
+// component is kept, so that a path whose file is gone still resolves.
+std::optional<std::string> resolvedPath(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size())
+        return std::nullopt;
+    const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.c_str(), resolved))
+        return std::nullopt;
+    const std::string prefix = resolved;
+    return (prefix == "/" ? std::string() : prefix) + path.substr(slash);
+}
+
+}  // namespace
+
+bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
+{
+    const std::string wanted = QFile::encodeName(executablePath).toStdString();
+    if (wanted.empty())
+        return false;
+    struct stat wantedFile;
+    const bool wantedExists = ::stat(wanted.c_str(), &wantedFile) == 0;
+    const std::optional<std::string> wantedResolved = resolvedPath(wanted);
+    static const std::string deletedMark = " (deleted)";
+    for (const unsigned long id : processIds()) {
+        const std::string link = "/proc/" + std::to_string(id) + "/exe";
+        struct stat running;
+        // Processes we may not look at, kernel threads, and ones that just ended.
+        if (::stat(link.c_str(), &running) != 0)
+            continue;
+        if (wantedExists && running.st_dev == wantedFile.st_dev && running.st_ino == wantedFile.st_ino)
+            return true;
+        // An executable deleted or replaced since the process started: only its path is
+        // left, resolved and marked by /proc.
+        if (running.st_nlink != 0 || !wantedResolved)
+            continue;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+        if (length <= 0 || size_t(length) >= sizeof target)
+            continue;
+        std::string path(target, size_t(length));
+        if (path.ends_with(deletedMark))
+            path.resize(path.size() - deletedMark.size());
+        if (path == *wantedResolved)
+            return true;
+    }
+    return false;
+}
+
+bool ProcWorkspace::openURL(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+std::shared_ptr<Workspace> makeSystemWorkspace()
+{
+    return std::make_shared<ProcWorkspace>();
+}
+
+}  // namespace Platform

@@ -1,0 +1,61 @@
+#include "macos/LaunchServicesRegistry.h"
+
+#include "Paths.h"
+
+#include <QFile>
+
+#include <CoreServices/CoreServices.h>
+
+#include <climits>
+
+namespace Platform {
+
+namespace {
+
+template <typename T>
+struct Released {
+    T ref;
+    ~Released()
+    {
+        if (ref)
+            CFRelease(ref);
+    }
+};
+
+QString pathOfURL(CFURLRef url)
+{
+    char buffer[PATH_MAX];
+    if (!CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<UInt8*>(buffer), sizeof buffer))
+        return QString();
+    return withoutTrailingSlashes(QFile::decodeName(buffer));
+}
+
+}  // namespace
+
+QStringList LaunchServicesRegistry::editorApplicationsForDocument(const QString& documentPath)
+{
+    const QByteArray encoded = QFile::encodeName(documentPath);
+    Released<CFURLRef> document{CFURLCreateFromFileSystemRepresentation(
+        kCFAllocatorDefault, reinterpret_cast<const UInt8*>(encoded.constData()), encoded.size(), false)};
+    if (!document.ref)
+        return {};
+    Released<CFArrayRef> applications{LSCopyApplicationURLsForURL(document.ref, kLSRolesEditor)};
+    if (!applications.ref)
+        return {};
+    QStringList paths;
+    const CFIndex count = CFArrayGetCount(applications.ref);
+    for (CFIndex i = 0; i < count; ++i) {
+        const auto url = static_cast<CFURLRef>(CFArrayGetValueAtIndex(applications.ref, i));
+        const QString path = pathOfURL(url);
+        if (!path.isEmpty() && !paths.contains(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry()
+{
+    return std::make_shared<LaunchServicesRegistry>();
+}
+
+}  // namespace Platform

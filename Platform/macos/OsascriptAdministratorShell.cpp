@@ -1,0 +1,49 @@
+#include "macos/OsascriptAdministratorShell.h"
+
+#include "ProcessRunner.h"
+
+namespace Platform {
+
+namespace {
+
+// Escapes text for the inside of an AppleScript string literal.
+QString appleScriptEscaped(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return escaped;
+}
+
+}  // namespace
+
+AdministratorShell::Result OsascriptAdministratorShell::run(const QString& commandText)
+{
+    Result result;
+    const QString source = QStringLiteral("do shell script \"") + appleScriptEscaped(commandText)
+        + QStringLiteral("\" with administrator privileges");
+    const ProcessRun run = runToEnd(QStringLiteral("/usr/bin/osascript"), {QStringLiteral("-e"), source});
+    if (!run.started) {
+        result.errorMessage = QStringLiteral("The administrator shell could not be started: %1").arg(run.errorString);
+        return result;
+    }
+    if (run.succeeded()) {
+        result.output = withoutFinalNewline(QString::fromUtf8(run.standardOutput));
+        return result;
+    }
+    const QString message = QString::fromUtf8(run.standardError).trimmed();
+    // osascript reports a dismissed password prompt as "User canceled. (-128)".
+    if (message.contains(QLatin1String("(-128)")) || message.contains(QLatin1String("User canceled"))) {
+        result.errorNumber = kUserCancelledErrorNumber;
+        return result;
+    }
+    result.errorMessage = failureDescription(run, message);
+    return result;
+}
+
+std::shared_ptr<AdministratorShell> makeSystemAdministratorShell()
+{
+    return std::make_shared<OsascriptAdministratorShell>();
+}
+
+}  // namespace Platform
