@@ -1,5 +1,6 @@
 #include "PropertyList.h"
 
+#include "BinaryPlistTable.h"
 #include "RegularFile.h"
 #include "XmlPropertyList.h"
 
@@ -56,173 +57,134 @@ bool xmlDepthWithinLimit(const QByteArray& data)
     return !reader.hasError();
 }
 
-quint64 readBigEndian(const uchar* bytes, int size)
-{
-    quint64 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
+// The tree libplist would build from a binary property list, measured without recursion: no
+// chain of values longer than the depth limit, no more values than the file has bytes or than
+// kMaxBinaryValues, and no more string, key and data bytes than kMaxBinaryExpandedBytes. An
+// object may be referred to many times and libplist copies it each time, so without the last two
+// checks a small file could describe an enormous tree (one large string referred to thousands of
+// times). Unreadable objects and cycles fail.
+class BinaryTreeWalk {
+public:
+    explicit BinaryTreeWalk(const BinaryPlistTable& table)
+        : m_table(table)
+        , m_maxNodes(std::min(table.fileSize(), kMaxBinaryValues))
+        , m_shapes(table.objectCount())
+    {
+    }
 
-// Walks the object graph of a binary property list without recursion and checks the tree
-// libplist would build from it: no chain of values longer than the depth limit, no more values
-// than the file has bytes or than kMaxBinaryValues, and no more string, key and data bytes than
-// kMaxBinaryExpandedBytes. An object may be referred to many times and libplist copies it each
-// time, so without the last two checks a small file could describe an enormous tree (one large
-// string referred to thousands of times). Damaged tables, cycles and keys libplist cannot take
-// fail.
-bool binaryShapeWithinLimits(const QByteArray& data)
-{
-    constexpr qsizetype kHeaderSize = 8;
-    constexpr qsizetype kTrailerSize = 32;
-    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
-    const quint64 size = quint64(data.size());
-    if (size < kHeaderSize + kTrailerSize)
-        return false;
-    const uchar* trailer = bytes + size - kTrailerSize;
-    const int offsetSize = trailer[6];
-    const int refSize = trailer[7];
-    const quint64 objectCount = readBigEndian(trailer + 8, 8);
-    const quint64 topObject = readBigEndian(trailer + 16, 8);
-    const quint64 tableOffset = readBigEndian(trailer + 24, 8);
-    const quint64 objectsEnd = size - kTrailerSize;
-    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || objectCount == 0
-        || topObject >= objectCount || tableOffset < kHeaderSize || tableOffset > objectsEnd
-        || objectCount > (objectsEnd - tableOffset) / quint64(offsetSize))
-        return false;
-
-    auto objectOffset = [&](quint64 index, quint64& offset) -> bool {
-        offset = readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
-        return offset >= kHeaderSize && offset < tableOffset;
-    };
-    // The element count of the object whose marker is at `position`, from the marker's low
-    // bits or the integer after it; `position` moves past the count.
-    auto readCount = [&](quint64& position, quint64& count) -> bool {
-        count = bytes[position] & 0x0F;
-        ++position;
-        if (count != 0x0F)
-            return true;
-        if (position >= tableOffset || (bytes[position] & 0xF0) != 0x10)
+    bool treeWithinLimits()
+    {
+        if (!enter(m_table.topObject()))
             return false;
-        const int countSize = 1 << (bytes[position] & 0x0F);
-        if (countSize > 8 || position + 1 + countSize > tableOffset)
-            return false;
-        count = readBigEndian(bytes + position + 1, countSize);
-        position += 1 + countSize;
-        return count <= tableOffset;
-    };
-    // libplist aborts on a dictionary key that holds a NUL character, so those count as damage.
-    auto isUsableKey = [&](quint64 index) -> bool {
-        quint64 position = 0;
-        quint64 length = 0;
-        if (!objectOffset(index, position))
-            return false;
-        const int kind = bytes[position] >> 4;
-        if ((kind != 0x5 && kind != 0x6) || !readCount(position, length))
-            return false;
-        const quint64 unitSize = kind == 0x5 ? 1 : 2;
-        if (length > (tableOffset - position) / unitSize)
-            return false;
-        for (quint64 i = 0; i < length; ++i) {
-            const uchar* unit = bytes + position + i * unitSize;
-            if (unit[0] == 0 && (unitSize == 1 || unit[1] == 0))
+        while (!m_stack.empty()) {
+            Frame& frame = m_stack.back();
+            const bool ok = frame.next < frame.refs.size() ? visit(frame.refs[frame.next++]) : leave();
+            if (!ok)
                 return false;
         }
         return true;
-    };
-    // The references held by a container object, and the bytes the object itself expands to
-    // (a string, key or data); false when the object cannot be read.
-    auto children = [&](quint64 index, std::vector<quint64>& refs, quint64& ownBytes) -> bool {
-        refs.clear();
-        ownBytes = 0;
-        quint64 position = 0;
-        if (!objectOffset(index, position))
-            return false;
-        const int kind = bytes[position] >> 4;
-        if (kind == 0x4 || kind == 0x5 || kind == 0x6) {
-            quint64 length = 0;
-            if (!readCount(position, length))
-                return false;
-            // UTF-16 text becomes UTF-8, up to three bytes a unit.
-            ownBytes = kind == 0x6 ? length * 3 : length;
-            return ownBytes <= kMaxBinaryExpandedBytes;
-        }
-        if (kind != 0xA && kind != 0xC && kind != 0xD)
-            return true;
-        quint64 count = 0;
-        if (!readCount(position, count))
-            return false;
-        const quint64 refCount = kind == 0xD ? count * 2 : count;
-        if (refCount > (tableOffset - position) / quint64(refSize))
-            return false;
-        refs.reserve(refCount);
-        for (quint64 i = 0; i < refCount; ++i) {
-            const quint64 ref = readBigEndian(bytes + position + i * refSize, refSize);
-            if (ref >= objectCount || (kind == 0xD && i < count && !isUsableKey(ref)))
-                return false;
-            refs.push_back(ref);
-        }
-        return true;
-    };
+    }
 
-    constexpr quint16 kUnvisited = 0;
-    constexpr quint16 kVisiting = 0xFFFF;
-    const quint64 maxNodes = std::min(size, kMaxBinaryValues);
+private:
+    static constexpr quint16 kUnvisited = 0;
+    static constexpr quint16 kVisiting = 0xFFFF;
+
+    // What is known of the tree below an object once the walk has left it.
     struct Shape {
-        quint16 height = kUnvisited;  // of the object's subtree, counting the object
-        quint32 nodes = 0;            // in the subtree
-        quint32 bytes = 0;            // of text and data in the subtree
+        quint16 height = kUnvisited;  // counting the object itself
+        quint32 nodes = 0;
+        quint32 bytes = 0;  // of text and data
     };
-    std::vector<Shape> shapes(objectCount);
     struct Frame {
-        quint64 index;
+        quint64 index = 0;
         std::vector<quint64> refs;
-        quint64 ownBytes = 0;
-        size_t next = 0;
+        quint64 ownBytes = 0;  // the text or data the object itself expands to
+        size_t next = 0;       // the next of refs to visit
     };
-    std::vector<Frame> stack;
-    auto enter = [&](quint64 index) -> bool {
-        if (stack.size() >= size_t(kMaxDepth))
-            return false;
-        Frame frame{index, {}, 0, 0};
-        if (!children(index, frame.refs, frame.ownBytes))
-            return false;
-        shapes[index].height = kVisiting;
-        stack.push_back(std::move(frame));
-        return true;
-    };
-    if (!enter(topObject))
-        return false;
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.next < frame.refs.size()) {
-            const quint64 child = frame.refs[frame.next++];
-            const Shape& shape = shapes[child];
-            if (shape.height == kVisiting)
-                return false;
-            if (shape.height == kUnvisited) {
-                if (!enter(child))
-                    return false;
-            } else if (stack.size() + shape.height > size_t(kMaxDepth)) {
-                return false;
-            }
-            continue;
+
+    std::optional<Frame> readFrame(quint64 index) const
+    {
+        const std::optional<BinaryPlistTable::Object> object = m_table.object(index);
+        if (!object)
+            return std::nullopt;
+        Frame frame;
+        frame.index = index;
+        switch (object->kind) {
+        case BinaryPlistTable::Data:
+        case BinaryPlistTable::AsciiString:
+        case BinaryPlistTable::Utf16String:
+            // UTF-16 text becomes UTF-8, up to three bytes a unit.
+            frame.ownBytes = object->kind == BinaryPlistTable::Utf16String ? object->count * 3 : object->count;
+            if (frame.ownBytes > kMaxBinaryExpandedBytes)
+                return std::nullopt;
+            return frame;
+        case BinaryPlistTable::Array:
+        case BinaryPlistTable::Set:
+        case BinaryPlistTable::Dictionary: {
+            std::optional<std::vector<quint64>> refs = m_table.references(*object);
+            if (!refs)
+                return std::nullopt;
+            frame.refs = std::move(*refs);
+            return frame;
         }
-        // Each term is within its limit and so is every partial sum, so nothing here overflows.
+        default:
+            return frame;
+        }
+    }
+
+    bool enter(quint64 index)
+    {
+        if (m_stack.size() >= size_t(kMaxDepth))
+            return false;
+        std::optional<Frame> frame = readFrame(index);
+        if (!frame)
+            return false;
+        m_shapes[index].height = kVisiting;
+        m_stack.push_back(std::move(*frame));
+        return true;
+    }
+
+    bool visit(quint64 child)
+    {
+        const Shape& shape = m_shapes[child];
+        if (shape.height == kVisiting)
+            return false;  // a cycle
+        if (shape.height == kUnvisited)
+            return enter(child);
+        // Measured already, through another parent: its chain must fit below this one too.
+        return m_stack.size() + shape.height <= size_t(kMaxDepth);
+    }
+
+    // Sums up the children's shapes. Each term is within its limit and so is every partial sum,
+    // so nothing here overflows.
+    bool leave()
+    {
+        const Frame& frame = m_stack.back();
         quint16 tallest = 0;
         quint64 nodes = 1;
         quint64 expanded = frame.ownBytes;
         for (const quint64 ref : frame.refs) {
-            tallest = std::max(tallest, shapes[ref].height);
-            nodes += shapes[ref].nodes;
-            expanded += shapes[ref].bytes;
-            if (nodes > maxNodes || expanded > kMaxBinaryExpandedBytes)
+            tallest = std::max(tallest, m_shapes[ref].height);
+            nodes += m_shapes[ref].nodes;
+            expanded += m_shapes[ref].bytes;
+            if (nodes > m_maxNodes || expanded > kMaxBinaryExpandedBytes)
                 return false;
         }
-        shapes[frame.index] = {quint16(tallest + 1), quint32(nodes), quint32(expanded)};
-        stack.pop_back();
+        m_shapes[frame.index] = {quint16(tallest + 1), quint32(nodes), quint32(expanded)};
+        m_stack.pop_back();
+        return true;
     }
-    return true;
+
+    const BinaryPlistTable& m_table;
+    const quint64 m_maxNodes;
+    std::vector<Shape> m_shapes;
+    std::vector<Frame> m_stack;
+};
+
+bool binaryShapeWithinLimits(const QByteArray& data)
+{
+    const std::optional<BinaryPlistTable> table = BinaryPlistTable::read(data);
+    return table && BinaryTreeWalk(*table).treeWithinLimits();
 }
 
 std::optional<QVariant> convert(plist_t node, int depth);
