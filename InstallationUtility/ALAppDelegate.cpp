@@ -1,11 +1,11 @@
-#include "ALAppDelegate.h"
+#include "InstallationUtility/ALAppDelegate.h"
 
-#include "Bundle+AppIcon.h"
-#include "Cell.h"
-#include "Format.h"
-#include "Paths.h"
-#include "PropertyList.h"
-#include "PropertyListCache.h"
+#include "InstallationUtility/Bundle+AppIcon.h"
+#include "Platform/Cell.h"
+#include "Platform/Format.h"
+#include "Platform/Paths.h"
+#include "Platform/PropertyList.h"
+#include "Platform/PropertyListCache.h"
 
 #include <QApplication>
 #include <QColor>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ALRecordKeys.h"
-#include "Application.h"
-#include "Services.h"
-#include "TableView.h"
+#include "InstallationUtility/ALRecordKeys.h"
+#include "Platform/Application.h"
+#include "Platform/Services.h"
+#include "Platform/TableView.h"
 
 #include <QList>
 #include <QObject>

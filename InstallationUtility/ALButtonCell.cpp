@@ -1,4 +1,4 @@
-#include "ALButtonCell.h"
+#include "InstallationUtility/ALButtonCell.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Cell.h"
+#include "Platform/Cell.h"
 
 #include <QColor>
 

@@ -1,8 +1,8 @@
-#include "ALTableCell.h"
+#include "InstallationUtility/ALTableCell.h"
 
-#include "ALRecordKeys.h"
-#include "Geometry.h"
-#include "TextShadow.h"
+#include "InstallationUtility/ALRecordKeys.h"
+#include "Platform/Geometry.h"
+#include "Platform/TextShadow.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "ALTableView.h"
+#include "InstallationUtility/ALTableView.h"
 
 #include <QPainter>
 

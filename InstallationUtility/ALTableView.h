@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TableView.h"
+#include "Platform/TableView.h"
 
 // The window's table of Acrobat installations: a thin line above each row and no selection
 // highlight.

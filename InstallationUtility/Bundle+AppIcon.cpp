@@ -1,7 +1,7 @@
-#include "Bundle+AppIcon.h"
+#include "InstallationUtility/Bundle+AppIcon.h"
 
-#include "Format.h"
-#include "RegularFile.h"
+#include "Platform/Format.h"
+#include "Platform/RegularFile.h"
 
 #include <QBuffer>
 #include <QFileInfo>

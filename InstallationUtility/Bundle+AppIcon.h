@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Bundle.h"
+#include "Platform/Bundle.h"
 
 #include <QImage>
 #include <optional>

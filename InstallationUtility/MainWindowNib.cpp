@@ -1,10 +1,10 @@
-#include "MainWindowNib.h"
+#include "InstallationUtility/MainWindowNib.h"
 
-#include "ALAppDelegate.h"
-#include "ALButtonCell.h"
-#include "ALTableCell.h"
-#include "ALTableView.h"
-#include "Bundle.h"
+#include "InstallationUtility/ALAppDelegate.h"
+#include "InstallationUtility/ALButtonCell.h"
+#include "InstallationUtility/ALTableCell.h"
+#include "InstallationUtility/ALTableView.h"
+#include "Platform/Bundle.h"
 #include "ui_MainWindow.h"
 
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "MainWindowNib.h"
+#include "InstallationUtility/MainWindowNib.h"
 
 int main(int argc, char* argv[])
 {

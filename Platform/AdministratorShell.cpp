@@ -1,4 +1,4 @@
-#include "AdministratorShell.h"
+#include "Platform/AdministratorShell.h"
 
 namespace Platform {
 

@@ -1,4 +1,4 @@
-#include "Alerts.h"
+#include "Platform/Alerts.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "Platform/Application.h"
 
 #include <QApplication>
 #include <QCloseEvent>

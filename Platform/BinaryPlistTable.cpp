@@ -1,4 +1,4 @@
-#include "BinaryPlistTable.h"
+#include "Platform/BinaryPlistTable.h"
 
 namespace Platform {
 

@@ -1,6 +1,6 @@
-#include "Bundle.h"
+#include "Platform/Bundle.h"
 
-#include "PropertyListCache.h"
+#include "Platform/PropertyListCache.h"
 
 #include <QCoreApplication>
 #include <QDir>

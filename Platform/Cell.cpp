@@ -1,4 +1,4 @@
-#include "Cell.h"
+#include "Platform/Cell.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AttributedString.h"
+#include "Platform/AttributedString.h"
 
 #include <QAccessible>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "FileManager.h"
+#include "Platform/FileManager.h"
 
-#include "Paths.h"
+#include "Platform/Paths.h"
 
 #include <QFile>
 #include <QRandomGenerator>

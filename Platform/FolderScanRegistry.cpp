@@ -1,7 +1,7 @@
-#include "FolderScanRegistry.h"
+#include "Platform/FolderScanRegistry.h"
 
-#include "Paths.h"
-#include "PropertyListCache.h"
+#include "Platform/Paths.h"
+#include "Platform/PropertyListCache.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "Format.h"
+#include "Platform/Format.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "Log.h"
+#include "Platform/Log.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

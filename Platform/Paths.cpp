@@ -1,4 +1,4 @@
-#include "Paths.h"
+#include "Platform/Paths.h"
 
 #include <QFile>
 

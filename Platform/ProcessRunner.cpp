@@ -1,4 +1,4 @@
-#include "ProcessRunner.h"
+#include "Platform/ProcessRunner.h"
 
 #include <QProcess>
 

@@ -1,8 +1,8 @@
-#include "PropertyList.h"
+#include "Platform/PropertyList.h"
 
-#include "BinaryPlistTable.h"
-#include "RegularFile.h"
-#include "XmlPropertyList.h"
+#include "Platform/BinaryPlistTable.h"
+#include "Platform/RegularFile.h"
+#include "Platform/XmlPropertyList.h"
 
 #include <QDateTime>
 #include <QVariantList>

@@ -1,6 +1,6 @@
-#include "PropertyListCache.h"
+#include "Platform/PropertyListCache.h"
 
-#include "PropertyList.h"
+#include "Platform/PropertyList.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "RegularFile.h"
+#include "Platform/RegularFile.h"
 
 #include <QFile>
 

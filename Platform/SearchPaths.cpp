@@ -1,4 +1,4 @@
-#include "SearchPaths.h"
+#include "Platform/SearchPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "Services.h"
+#include "Platform/Services.h"
 
-#include "SearchPaths.h"
+#include "Platform/SearchPaths.h"
 
 namespace Platform {
 

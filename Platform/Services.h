@@ -1,12 +1,12 @@
 #pragma once
 
-#include "AdministratorShell.h"
-#include "Alerts.h"
-#include "ApplicationRegistry.h"
-#include "Bundle.h"
-#include "FileManager.h"
-#include "Log.h"
-#include "Workspace.h"
+#include "Platform/AdministratorShell.h"
+#include "Platform/Alerts.h"
+#include "Platform/ApplicationRegistry.h"
+#include "Platform/Bundle.h"
+#include "Platform/FileManager.h"
+#include "Platform/Log.h"
+#include "Platform/Workspace.h"
 
 #include <QStringList>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "TableAccessibility.h"
+#include "Platform/TableAccessibility.h"
 
-#include "Cell.h"
-#include "TableView.h"
+#include "Platform/Cell.h"
+#include "Platform/TableView.h"
 
 #include <QTimer>
 #include <QWindow>

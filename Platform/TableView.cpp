@@ -1,7 +1,7 @@
-#include "TableView.h"
+#include "Platform/TableView.h"
 
-#include "Cell.h"
-#include "TableAccessibility.h"
+#include "Platform/Cell.h"
+#include "Platform/TableAccessibility.h"
 
 #include <QAbstractTableModel>
 #include <QFocusEvent>

@@ -1,4 +1,4 @@
-#include "TextShadow.h"
+#include "Platform/TextShadow.h"
 
 #include <QFont>
 #include <QFontMetricsF>

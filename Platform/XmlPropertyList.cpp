@@ -1,4 +1,4 @@
-#include "XmlPropertyList.h"
+#include "Platform/XmlPropertyList.h"
 
 #include <QDate>
 #include <QDateTime>

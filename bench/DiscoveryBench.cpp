@@ -1,11 +1,11 @@
 // Discovery over N registered application bundles (one in ten an Acrobat), against the least a
 // discovery has to do: walk the same folders and parse every bundle's Info.plist.
 
-#include "ALAppDelegate.h"
-#include "FolderScanRegistry.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "PropertyList.h"
+#include "InstallationUtility/ALAppDelegate.h"
+#include "Platform/FolderScanRegistry.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "Platform/PropertyList.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // for the application (one fixture Acrobat, the real services) and for a bare QMainWindow.
 // Both are the same launch_probe program, so loading it costs both sides the same.
 
-#include "Fixtures.h"
+#include "tests/support/Fixtures.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 // its first Show event: the CLOCK_MONOTONIC time in nanoseconds, then the nanoseconds since main
 // began. Then it quits.
 
-#include "MainWindowNib.h"
+#include "InstallationUtility/MainWindowNib.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "linux/PkexecAdministratorShell.h"
+#include "Platform/linux/PkexecAdministratorShell.h"
 
-#include "ProcessRunner.h"
+#include "Platform/ProcessRunner.h"
 
 #include <utility>
 

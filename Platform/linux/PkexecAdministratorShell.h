@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AdministratorShell.h"
+#include "Platform/AdministratorShell.h"
 
 namespace Platform {
 

@@ -1,4 +1,4 @@
-#include "linux/ProcWorkspace.h"
+#include "Platform/linux/ProcWorkspace.h"
 
 #include <QDesktopServices>
 #include <QFile>

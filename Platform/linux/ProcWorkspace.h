@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Workspace.h"
+#include "Platform/Workspace.h"
 
 namespace Platform {
 

@@ -1,6 +1,6 @@
-#include "FolderScanRegistry.h"
+#include "Platform/FolderScanRegistry.h"
 
-#include "Paths.h"
+#include "Platform/Paths.h"
 
 #include <QDir>
 #include <QFile>

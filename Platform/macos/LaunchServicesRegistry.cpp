@@ -1,6 +1,6 @@
-#include "macos/LaunchServicesRegistry.h"
+#include "Platform/macos/LaunchServicesRegistry.h"
 
-#include "Paths.h"
+#include "Platform/Paths.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ApplicationRegistry.h"
+#include "Platform/ApplicationRegistry.h"
 
 namespace Platform {
 

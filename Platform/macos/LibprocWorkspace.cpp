@@ -1,4 +1,4 @@
-#include "macos/LibprocWorkspace.h"
+#include "Platform/macos/LibprocWorkspace.h"
 
 #include <QDesktopServices>
 #include <QFile>

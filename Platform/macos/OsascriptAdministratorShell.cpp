@@ -1,6 +1,6 @@
-#include "macos/OsascriptAdministratorShell.h"
+#include "Platform/macos/OsascriptAdministratorShell.h"
 
-#include "ProcessRunner.h"
+#include "Platform/ProcessRunner.h"
 
 namespace Platform {
 

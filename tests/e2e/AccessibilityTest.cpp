@@ -1,6 +1,6 @@
-#include "InstallerSession.h"
+#include "tests/e2e/InstallerSession.h"
 
-#include "Fixtures.h"
+#include "tests/support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>

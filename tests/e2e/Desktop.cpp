@@ -1,4 +1,4 @@
-#include "Desktop.h"
+#include "tests/e2e/Desktop.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Desktop.h"
+#include "tests/e2e/Desktop.h"
 
 #include <QColor>
 #include <QSize>

@@ -1,4 +1,4 @@
-#include "InstallerSession.h"
+#include "tests/e2e/InstallerSession.h"
 
 #include <QDir>
 #include <QFile>

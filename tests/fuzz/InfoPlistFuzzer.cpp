@@ -3,12 +3,12 @@
 // both the Acrobat's Info.plist and the Info.plist of a plug-in copy installed inside it).
 // Wherever the one-pass XML reader decides on its own, its answer must be the general reader's.
 
-#include "ALAppDelegate.h"
-#include "FolderScanRegistry.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "PropertyList.h"
-#include "XmlPropertyList.h"
+#include "InstallationUtility/ALAppDelegate.h"
+#include "Platform/FolderScanRegistry.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "Platform/PropertyList.h"
+#include "Platform/XmlPropertyList.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "ALButtonCell.h"
-#include "ALTableCell.h"
-#include "ALTableView.h"
+#include "InstallationUtility/ALButtonCell.h"
+#include "InstallationUtility/ALTableCell.h"
+#include "InstallationUtility/ALTableView.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,9 +1,9 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
 #include <QApplication>
 #include <QDir>
-#include "Cell.h"
-#include "TableView.h"
+#include "Platform/Cell.h"
+#include "Platform/TableView.h"
 #include <QPointer>
 #include <QTest>
 #include <QTimer>

@@ -1,5 +1,5 @@
-#include "ALRecordKeys.h"
-#include "ALTableCell.h"
+#include "InstallationUtility/ALRecordKeys.h"
+#include "InstallationUtility/ALTableCell.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
-#include "ALTableView.h"
+#include "InstallationUtility/ALTableView.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ALAppDelegate.h"
-#include "AttributedString.h"
-#include "Format.h"
-#include "Fakes.h"
-#include "Fixtures.h"
-#include "MainWindowNib.h"
+#include "InstallationUtility/ALAppDelegate.h"
+#include "Platform/AttributedString.h"
+#include "Platform/Format.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
+#include "InstallationUtility/MainWindowNib.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

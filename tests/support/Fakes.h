@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services.h"
+#include "Platform/Services.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,8 +1,8 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
-#include "ALButtonCell.h"
-#include "ALTableCell.h"
-#include "Cell.h"
+#include "InstallationUtility/ALButtonCell.h"
+#include "InstallationUtility/ALTableCell.h"
+#include "Platform/Cell.h"
 
 #include <QLabel>
 

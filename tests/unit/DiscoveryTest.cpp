@@ -1,7 +1,7 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
-#include "FolderScanRegistry.h"
-#include "AttributedString.h"
+#include "Platform/FolderScanRegistry.h"
+#include "Platform/AttributedString.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
 #ifdef __linux__
-#include "linux/PkexecAdministratorShell.h"
+#include "Platform/linux/PkexecAdministratorShell.h"
 #endif
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
 class FolderRulesTest : public DelegateTest {};
 

@@ -1,5 +1,5 @@
-#include "Format.h"
-#include "Paths.h"
+#include "Platform/Format.h"
+#include "Platform/Paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
-#include "PropertyList.h"
+#include "Platform/PropertyList.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
-#include "Bundle+AppIcon.h"
-#include "FolderScanRegistry.h"
-#include "PropertyList.h"
+#include "InstallationUtility/Bundle+AppIcon.h"
+#include "Platform/FolderScanRegistry.h"
+#include "Platform/PropertyList.h"
 #ifdef __linux__
-#include "linux/PkexecAdministratorShell.h"
+#include "Platform/linux/PkexecAdministratorShell.h"
 #endif
 
 #include <QDataStream>

@@ -1,4 +1,4 @@
-#include "Bundle.h"
+#include "Platform/Bundle.h"
 
 #include <QDir>
 #include <QFile>

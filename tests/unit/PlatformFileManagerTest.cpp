@@ -1,4 +1,4 @@
-#include "FileManager.h"
+#include "Platform/FileManager.h"
 
 #include <QDir>
 #include <QFile>

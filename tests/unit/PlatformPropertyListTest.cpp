@@ -1,7 +1,7 @@
-#include "Fixtures.h"
-#include "PropertyList.h"
-#include "PropertyListCache.h"
-#include "XmlPropertyList.h"
+#include "tests/support/Fixtures.h"
+#include "Platform/PropertyList.h"
+#include "Platform/PropertyListCache.h"
+#include "Platform/XmlPropertyList.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "FolderScanRegistry.h"
-#include "SearchPaths.h"
+#include "Platform/FolderScanRegistry.h"
+#include "Platform/SearchPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "linux/PkexecAdministratorShell.h"
+#include "Platform/linux/PkexecAdministratorShell.h"
 
 #include <QFile>
 #include <QProcess>

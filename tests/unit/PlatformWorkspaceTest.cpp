@@ -1,4 +1,4 @@
-#include "Workspace.h"
+#include "Platform/Workspace.h"
 
 #include <QFile>
 #include <QFileInfo>

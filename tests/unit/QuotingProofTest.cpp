@@ -1,6 +1,6 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
-#include "linux/PkexecAdministratorShell.h"
+#include "Platform/linux/PkexecAdministratorShell.h"
 
 #include <QDir>
 #include <QDirIterator>

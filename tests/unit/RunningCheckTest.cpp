@@ -1,4 +1,4 @@
-#include "DelegateHarness.h"
+#include "tests/support/DelegateHarness.h"
 
 #include <QFile>
 #include <QProcess>
