@@ -36,8 +36,8 @@ constexpr unsigned kWindowChromePoints = 140;
 
 const QString kErrorTitle = QStringLiteral("Error");
 const QString kOK = QStringLiteral("OK");
-const QString kNoAcrobatMessage = QStringLiteral(
-    "Acrobat is not found, can't install Foldwise here. Consider using standalone version instead.");
+const QString kNoAcrobatMessage =
+    QStringLiteral("Acrobat is not found, can't install Foldwise here. Consider using standalone version instead.");
 const QString kRunningMessage = QStringLiteral("Please close Acrobat before installing or uninstalling Foldwise.");
 const QString kOldVersionFailedMessage = QStringLiteral(
     "Installation failed, probably due to insufficient writing permissions. Please try again with admin password.");
@@ -81,7 +81,8 @@ private:
 }  // namespace
 
 ALAppDelegate::ALAppDelegate(Platform::Services services, QObject* parent)
-    : QObject(parent), m_services(std::move(services))
+    : QObject(parent),
+      m_services(std::move(services))
 {
 }
 
@@ -242,8 +243,8 @@ QStringList ALAppDelegate::pluginsFoldersForAcrobatPath(const QString& acrobatPa
     const QString& supportFolder = supportFolders.first();
     if (acrobatPath.contains(QStringLiteral("Adobe Acrobat DC")))
         return {appendingPathComponent(supportFolder, QStringLiteral("Adobe/Acrobat/DC/Plug-Ins"))};
-    return {appendingPathComponent(
-        supportFolder, format(QStringLiteral("Adobe/Acrobat/20%@/Plug-Ins"), {QString::number(version)}))};
+    return {appendingPathComponent(supportFolder,
+                                   format(QStringLiteral("Adobe/Acrobat/20%@/Plug-Ins"), {QString::number(version)}))};
 }
 
 QString ALAppDelegate::pluginPathFromFolderPath(const QString& folderPath) const
@@ -262,8 +263,7 @@ QStringList ALAppDelegate::fwPathForAcrobatPath(const QString& acrobatPath, unsi
 // ---- Privileged file operations -------------------------------------------------------------
 
 bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStringList& arguments,
-                                              std::optional<QString>* output,
-                                              std::optional<QString>* errorDescription)
+                                              std::optional<QString>* output, std::optional<QString>* errorDescription)
 {
     const QString commandText =
         format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))});
@@ -308,8 +308,8 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
     // destination: `cp -R` would copy into a folder standing there and write through links in it.
     Platform::FileError unresolved;
     const std::optional<QString> realSource = files.resolvedPath(source, &unresolved);
-    const std::optional<QString> realDestination =
-        realSource ? files.resolvedPath(destinationFile, &unresolved) : std::nullopt;
+    const std::optional<QString> realDestination = realSource ? files.resolvedPath(destinationFile, &unresolved)
+                                                              : std::nullopt;
     if (!realDestination) {
         description = unresolved.description;
         return finish(false);

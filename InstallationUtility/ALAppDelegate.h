@@ -52,10 +52,9 @@ public:
     QStringList fwPathForAcrobatPath(const QString& acrobatPath, unsigned version) const;
 
     // Copying and removing, with the administrator shell when the user's own rights fall short.
-    bool runProcessAsAdministrator(const QString& process, const QStringList& arguments,
-                                   std::optional<QString>* output, std::optional<QString>* errorDescription);
-    bool rootCopyFile(const QString& source, const QString& destinationFile,
-                      std::optional<QString>* errorDescription);
+    bool runProcessAsAdministrator(const QString& process, const QStringList& arguments, std::optional<QString>* output,
+                                   std::optional<QString>* errorDescription);
+    bool rootCopyFile(const QString& source, const QString& destinationFile, std::optional<QString>* errorDescription);
     bool rootEraseFile(const QString& path, std::optional<QString>* errorDescription);
 
     // The row button's action: installs into, or removes from, the selected row's Acrobat.
@@ -64,8 +63,7 @@ public:
 
     // The table's questions.
     int numberOfRowsInTableView(Platform::TableView* tableView) override;
-    QVariant objectValueForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column,
-                                       int row) override;
+    QVariant objectValueForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column, int row) override;
     Platform::Cell* dataCellForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column,
                                            int row) override;
     QString toolTipForCell(Platform::TableView* tableView, Platform::Cell* cell, QRectF* rect,

@@ -89,8 +89,8 @@ void ALTableCell::drawPath(const QString& path, const QRectF& lowerHalf, QPainte
     const QFont font = fontOfPixelSize(12);
     const QFontMetricsF metrics(font);
     const QString line = metrics.horizontalAdvance(path) > lowerHalf.width()
-                             ? metrics.elidedText(path, Qt::ElideMiddle, lowerHalf.width())
-                             : path;
+        ? metrics.elidedText(path, Qt::ElideMiddle, lowerHalf.width())
+        : path;
     painter.setFont(font);
     painter.setPen(QColor::fromRgbF(0.5, 0.5, 0.5, 1));
     painter.drawText(lowerHalf.topLeft() + QPointF(0, metrics.ascent()), line);
@@ -128,4 +128,6 @@ QString ALTableCell::accessibleDescription() const
     return objectValue().toMap().value(ALKey::Path).toString();
 }
 
-void ALEmptyCell::drawInteriorWithFrame(const QRectF&, QPainter&, QWidget*) {}
+void ALEmptyCell::drawInteriorWithFrame(const QRectF&, QPainter&, QWidget*)
+{
+}

@@ -27,9 +27,9 @@ std::optional<BinaryPlistTable> BinaryPlistTable::read(const QByteArray& data)
     table.m_topObject = table.readBigEndian(trailer + 16, 8);
     table.m_tableOffset = table.readBigEndian(trailer + 24, 8);
     const quint64 objectsEnd = trailer;
-    if (!isSizeInBytes(table.m_offsetSize) || !isSizeInBytes(table.m_refSize)
-        || table.m_objectCount == 0 || table.m_topObject >= table.m_objectCount
-        || table.m_tableOffset < kHeaderSize || table.m_tableOffset > objectsEnd
+    if (!isSizeInBytes(table.m_offsetSize) || !isSizeInBytes(table.m_refSize) || table.m_objectCount == 0
+        || table.m_topObject >= table.m_objectCount || table.m_tableOffset < kHeaderSize
+        || table.m_tableOffset > objectsEnd
         || table.m_objectCount > (objectsEnd - table.m_tableOffset) / quint64(table.m_offsetSize))
         return std::nullopt;
     return table;

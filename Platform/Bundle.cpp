@@ -19,8 +19,7 @@ bool somethingAt(const QString& path)
 
 }  // namespace
 
-Bundle::Bundle(QString path)
-    : m_path(std::move(path))
+Bundle::Bundle(QString path) : m_path(std::move(path))
 {
 }
 
@@ -94,9 +93,9 @@ std::optional<QString> Bundle::pathForResource(const QString& name, const QStrin
 std::optional<QString> Bundle::pathForImageResource(const QString& name) const
 {
     static const QStringList extensions = {
-        QStringLiteral("png"), QStringLiteral("pdf"), QStringLiteral("icns"), QStringLiteral("jpg"),
-        QStringLiteral("jpeg"), QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("gif"),
-        QStringLiteral("bmp"), QStringLiteral("svg"),
+        QStringLiteral("png"),  QStringLiteral("pdf"),  QStringLiteral("icns"), QStringLiteral("jpg"),
+        QStringLiteral("jpeg"), QStringLiteral("tiff"), QStringLiteral("tif"),  QStringLiteral("gif"),
+        QStringLiteral("bmp"),  QStringLiteral("svg"),
     };
     if (!QFileInfo(name).suffix().isEmpty()) {
         if (std::optional<QString> path = pathForResource(name, QString()))

@@ -14,7 +14,9 @@ void Cell::drawWithFrame(const QRectF& frame, QPainter& painter, QWidget* view)
     drawInteriorWithFrame(frame, painter, view);
 }
 
-void Cell::drawInteriorWithFrame(const QRectF&, QPainter&, QWidget*) {}
+void Cell::drawInteriorWithFrame(const QRectF&, QPainter&, QWidget*)
+{
+}
 
 QRectF Cell::expansionFrameWithFrame(const QRectF&, QWidget*)
 {

@@ -84,8 +84,7 @@ public:
     void drawWithFrame(const QRectF& frame, QPainter& painter, QWidget* view) override;
     virtual void drawBezelWithFrame(const QRectF& frame, QPainter& painter, QWidget* view);
     // Draws the title and returns the rectangle it was given.
-    virtual QRectF drawTitle(const AttributedString& title, const QRectF& frame, QPainter& painter,
-                             QWidget* view);
+    virtual QRectF drawTitle(const AttributedString& title, const QRectF& frame, QPainter& painter, QWidget* view);
     // The part of the frame that reacts to the mouse.
     virtual QRectF trackingRectForFrame(const QRectF& frame) const { return frame; }
     QRectF focusRingMaskBoundsForFrame(const QRectF& frame) const override { return trackingRectForFrame(frame); }

@@ -290,9 +290,9 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
     const std::optional<ItemPath> target = itemPath(destination);
     const fs::path from = toPath(source);
     const auto failed = [&](int code, const std::optional<QString>& leftBehind = std::nullopt) {
-        QString description = QStringLiteral("Could not copy %1 to %2: %3")
-                                  .arg(shown(from), target ? shown(target->item) : shown(toPath(destination)),
-                                       reason(code));
+        QString description =
+            QStringLiteral("Could not copy %1 to %2: %3")
+                .arg(shown(from), target ? shown(target->item) : shown(toPath(destination)), reason(code));
         if (leftBehind)
             description += QStringLiteral("; what is left is at \"%1\"").arg(*leftBehind);
         report(error, code, description, leftBehind);

@@ -52,8 +52,7 @@ protected:
     // links as links; permission bits as a plain `cp -R` gives them (the umask applies,
     // set-ID bits are dropped). Calls itself for each item inside a folder. May leave a partial
     // copy behind when it fails; copyItem clears that away.
-    virtual bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to,
-                          std::error_code& error);
+    virtual bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& error);
     // Deletes a file or tree, not following links.
     virtual bool removeTree(const std::filesystem::path& path, std::error_code& error);
 };

@@ -51,15 +51,14 @@ bool listHolds(const QVariant& list, const QString& wanted)
         return false;
     const QVariantList items = list.toList();
     return std::any_of(items.begin(), items.end(), [&](const QVariant& item) {
-        return item.typeId() == QMetaType::QString
-            && item.toString().compare(wanted, Qt::CaseInsensitive) == 0;
+        return item.typeId() == QMetaType::QString && item.toString().compare(wanted, Qt::CaseInsensitive) == 0;
     });
 }
 
 bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
 {
-    const std::optional<QVariantMap> info
-        = PropertyListCache::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
+    const std::optional<QVariantMap> info =
+        PropertyListCache::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
     if (!info)
         return false;
     const QVariant types = info->value(QStringLiteral("CFBundleDocumentTypes"));
@@ -122,8 +121,7 @@ void collectEditors(const QString& folder, int depth, const DocumentKind& kind, 
 
 }  // namespace
 
-FolderScanRegistry::FolderScanRegistry(QStringList applicationFolders)
-    : m_folders(std::move(applicationFolders))
+FolderScanRegistry::FolderScanRegistry(QStringList applicationFolders) : m_folders(std::move(applicationFolders))
 {
 }
 

@@ -29,9 +29,8 @@ public:
         QString flat = text;
         flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
         const QString entry = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
-            + QLatin1Char(' ') + programName() + QLatin1Char('[')
-            + QString::number(QCoreApplication::applicationPid()) + QStringLiteral("] ") + flat
-            + QLatin1Char('\n');
+            + QLatin1Char(' ') + programName() + QLatin1Char('[') + QString::number(QCoreApplication::applicationPid())
+            + QStringLiteral("] ") + flat + QLatin1Char('\n');
         // One write per line, so lines from several threads do not interleave.
         const QByteArray bytes = entry.toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);

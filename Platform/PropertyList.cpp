@@ -66,9 +66,9 @@ bool xmlDepthWithinLimit(const QByteArray& data)
 class BinaryTreeWalk {
 public:
     explicit BinaryTreeWalk(const BinaryPlistTable& table)
-        : m_table(table)
-        , m_maxNodes(std::min(table.fileSize(), kMaxBinaryValues))
-        , m_shapes(table.objectCount())
+        : m_table(table),
+          m_maxNodes(std::min(table.fileSize(), kMaxBinaryValues)),
+          m_shapes(table.objectCount())
     {
     }
 
@@ -99,7 +99,7 @@ private:
         quint64 index = 0;
         std::vector<quint64> refs;
         quint64 ownBytes = 0;  // the text or data the object itself expands to
-        size_t next = 0;       // the next of refs to visit
+        size_t next = 0;  // the next of refs to visit
     };
 
     std::optional<Frame> readFrame(quint64 index) const

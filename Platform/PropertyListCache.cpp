@@ -59,7 +59,7 @@ std::optional<QVariantMap> PropertyListCache::dictionaryWithContentsOfFile(const
     struct stat info;
     if (!current || ::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return PropertyList::dictionaryWithContentsOfFile(path);
-    // Taken before reading: a file replaced meanwhile is then found changed at the next look.
+        // Taken before reading: a file replaced meanwhile is then found changed at the next look.
 #ifdef __APPLE__
     const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtimespec, info.st_ctimespec};
 #else

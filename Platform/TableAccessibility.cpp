@@ -39,7 +39,9 @@ void notifyAccessibleCell(TableView* table, QAccessible::Event type, const QMode
 
 // ---- TableViewAccessible --------------------------------------------------------------------
 
-TableViewAccessible::TableViewAccessible(TableView* table) : QAccessibleWidget(table, QAccessible::Table) {}
+TableViewAccessible::TableViewAccessible(TableView* table) : QAccessibleWidget(table, QAccessible::Table)
+{
+}
 
 TableViewAccessible::~TableViewAccessible()
 {
@@ -177,7 +179,9 @@ void TableViewAccessible::forgetCells()
 // ---- TableCellAccessible --------------------------------------------------------------------
 
 TableCellAccessible::TableCellAccessible(TableView* table, int row, int column)
-    : m_table(table), m_row(row), m_column(column)
+    : m_table(table),
+      m_row(row),
+      m_column(column)
 {
 }
 

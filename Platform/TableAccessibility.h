@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QAccessibleWidget>
-#include <QModelIndex>
 #include <QHash>
+#include <QModelIndex>
 #include <QPointer>
 
 namespace Platform {

@@ -43,7 +43,9 @@ private:
 };
 
 TableColumn::TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width)
-    : m_identifier(std::move(identifier)), m_dataCell(std::move(dataCell)), m_width(width)
+    : m_identifier(std::move(identifier)),
+      m_dataCell(std::move(dataCell)),
+      m_width(width)
 {
 }
 
@@ -290,7 +292,8 @@ void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
 bool TableView::trackingContains(const QPointF& point)
 {
     auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(m_tracking.column, m_tracking.row));
-    return button && button->trackingRectForFrame(frameOfCellAtColumn(m_tracking.column, m_tracking.row)).contains(point);
+    return button
+        && button->trackingRectForFrame(frameOfCellAtColumn(m_tracking.column, m_tracking.row)).contains(point);
 }
 
 void TableView::updateTrackedCell()

@@ -35,8 +35,8 @@ public:
     // A cell to use for this row instead of the column's own, or null for the column's own.
     virtual Cell* dataCellForTableColumn(TableView* tableView, TableColumn* column, int row) = 0;
     // The tool tip for a cell; an empty text shows none. rect may be narrowed to the tip's area.
-    virtual QString toolTipForCell(TableView* tableView, Cell* cell, QRectF* rect, TableColumn* column,
-                                   int row, const QPointF& mouseLocation) = 0;
+    virtual QString toolTipForCell(TableView* tableView, Cell* cell, QRectF* rect, TableColumn* column, int row,
+                                   const QPointF& mouseLocation) = 0;
 };
 
 // A table whose rows are drawn by cells, asked for afresh for every row just before it is drawn

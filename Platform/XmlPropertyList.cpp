@@ -25,10 +25,9 @@ enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Date, Data,
 Element elementNamed(std::string_view name)
 {
     static constexpr std::pair<std::string_view, Element> known[] = {
-        {"dict", Element::Dict},       {"key", Element::Key},       {"string", Element::String},
-        {"array", Element::Array},     {"integer", Element::Integer}, {"true", Element::True},
-        {"false", Element::False},     {"real", Element::Real},     {"date", Element::Date},
-        {"data", Element::Data},       {"plist", Element::Plist},
+        {"dict", Element::Dict},       {"key", Element::Key},   {"string", Element::String}, {"array", Element::Array},
+        {"integer", Element::Integer}, {"true", Element::True}, {"false", Element::False},   {"real", Element::Real},
+        {"date", Element::Date},       {"data", Element::Data}, {"plist", Element::Plist},
     };
     for (const auto& [text, element] : known) {
         if (text == name)
@@ -40,10 +39,14 @@ Element elementNamed(std::string_view name)
 std::string_view nameOf(Element element)
 {
     switch (element) {
-    case Element::Plist: return "plist";
-    case Element::Dict: return "dict";
-    case Element::Array: return "array";
-    default: return {};
+    case Element::Plist:
+        return "plist";
+    case Element::Dict:
+        return "dict";
+    case Element::Array:
+        return "array";
+    default:
+        return {};
     }
 }
 
@@ -145,8 +148,8 @@ std::optional<QVariant> realValue(std::string_view text)
 std::optional<QVariant> dateValue(std::string_view text)
 {
     // YYYY-MM-DDTHH:MM:SSZ
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':'
-        || text[16] != ':' || text[19] != 'Z')
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':'
+        || text[19] != 'Z')
         return std::nullopt;
     auto number = [&](size_t at, size_t length, int& value) {
         value = 0;
@@ -199,7 +202,9 @@ std::optional<QVariant> dataValue(std::string_view text)
 class Reader {
 public:
     Reader(const QByteArray& data, int maxDepth)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_maxDepth(maxDepth)
+        : m_p(data.constData()),
+          m_end(data.constData() + data.size()),
+          m_maxDepth(maxDepth)
     {
     }
 
@@ -449,7 +454,8 @@ private:
             const bool hex = name[1] == 'x';
             const std::string_view digits = name.substr(hex ? 2 : 1);
             std::uint32_t code = 0;
-            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
             if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || !isXmlChar(code))
                 return undecided();
             appendUtf8(out, code);

@@ -3,9 +3,9 @@
 
 #include "InstallationUtility/ALAppDelegate.h"
 #include "Platform/FolderScanRegistry.h"
+#include "Platform/PropertyList.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
-#include "Platform/PropertyList.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,22 +41,25 @@ struct Tree {
         for (int i = 0; i < bundles; ++i) {
             const QString folder = i % 4 == 0 ? applications : applications + QStringLiteral("/Group %1").arg(i % 7);
             const bool acrobat = i % 10 == 0;
-            const QString path = folder + (acrobat ? QStringLiteral("/Acrobat %1.app") : QStringLiteral("/App %1.app")).arg(i);
-            QVariantMap info = Fixtures::acrobatInfo(acrobat ? QStringLiteral("Adobe Acrobat Pro") : QStringLiteral("App"),
-                                                     acrobat ? QStringLiteral("%1.0").arg(11 + i % 9) : QStringLiteral("1.0"),
-                                                     acrobat ? QStringLiteral("com.adobe.Acrobat.Pro")
-                                                             : QStringLiteral("com.example.app%1").arg(i));
+            const QString path =
+                folder + (acrobat ? QStringLiteral("/Acrobat %1.app") : QStringLiteral("/App %1.app")).arg(i);
+            QVariantMap info = Fixtures::acrobatInfo(
+                acrobat ? QStringLiteral("Adobe Acrobat Pro") : QStringLiteral("App"),
+                acrobat ? QStringLiteral("%1.0").arg(11 + i % 9) : QStringLiteral("1.0"),
+                acrobat ? QStringLiteral("com.adobe.Acrobat.Pro") : QStringLiteral("com.example.app%1").arg(i));
             QVariantList types;
             for (const char* extension : {"txt", "rtf", "html", acrobat ? "pdf" : "md"}) {
-                types.append(QVariantMap{{QStringLiteral("CFBundleTypeRole"), QStringLiteral("Editor")},
-                                         {QStringLiteral("CFBundleTypeExtensions"), QStringList{QString::fromLatin1(extension)}},
-                                         {QStringLiteral("CFBundleTypeName"), QStringLiteral("Document")}});
+                types.append(
+                    QVariantMap{{QStringLiteral("CFBundleTypeRole"), QStringLiteral("Editor")},
+                                {QStringLiteral("CFBundleTypeExtensions"), QStringList{QString::fromLatin1(extension)}},
+                                {QStringLiteral("CFBundleTypeName"), QStringLiteral("Document")}});
             }
             info.insert(QStringLiteral("CFBundleDocumentTypes"), types);
             info.insert(QStringLiteral("CFBundleVersion"), QStringLiteral("1234"));
             info.insert(QStringLiteral("CFBundleDevelopmentRegion"), QStringLiteral("en"));
             info.insert(QStringLiteral("LSMinimumSystemVersion"), QStringLiteral("10.13"));
-            info.insert(QStringLiteral("NSHumanReadableCopyright"), QStringLiteral("Copyright 2024 Example. All rights reserved."));
+            info.insert(QStringLiteral("NSHumanReadableCopyright"),
+                        QStringLiteral("Copyright 2024 Example. All rights reserved."));
             Fixtures::makeBundle(path, info);
             Fixtures::writeFile(path + QStringLiteral("/Contents/MacOS/Executable"), "x");
             acrobats += acrobat;
@@ -107,8 +110,9 @@ void BM_RecordBuilding(benchmark::State& state)
     Tree& tree = treeOf(int(state.range(0)));
     FakeServices fakes;
     fakes.supportFolders = {tree.support};
-    fakes.registry->applications = Platform::FolderScanRegistry({tree.applications})
-                                       .editorApplicationsForDocument(tree.mainBundle + QStringLiteral("/Contents/Resources/Marker.pdf"));
+    fakes.registry->applications =
+        Platform::FolderScanRegistry({tree.applications})
+            .editorApplicationsForDocument(tree.mainBundle + QStringLiteral("/Contents/Resources/Marker.pdf"));
     ALAppDelegate delegate(fakes.services(tree.mainBundle));
     for (auto _ : state) {
         delegate.searchForAcrobat();

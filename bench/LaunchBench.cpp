@@ -94,8 +94,7 @@ void runLaunches(benchmark::State& state, const std::vector<std::string>& argume
         state.SetIterationTime(seconds);
         inProcess += sinceMain;
     }
-    state.counters["main_to_shown_ms"] =
-        benchmark::Counter(inProcess * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["main_to_shown_ms"] = benchmark::Counter(inProcess * 1000, benchmark::Counter::kAvgIterations);
 }
 
 void BM_LaunchApplication(benchmark::State& state)

@@ -16,8 +16,7 @@ const QLatin1String kPkexecDismissed("Error executing command as another user: R
 
 }  // namespace
 
-PkexecAdministratorShell::PkexecAdministratorShell(QString pkexecPath)
-    : m_pkexecPath(std::move(pkexecPath))
+PkexecAdministratorShell::PkexecAdministratorShell(QString pkexecPath) : m_pkexecPath(std::move(pkexecPath))
 {
 }
 

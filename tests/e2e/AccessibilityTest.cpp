@@ -62,8 +62,7 @@ protected:
     // Debian's interpreter: the probe needs its pyatspi.
     CommandResult probe(const QStringList& arguments)
     {
-        return runCommand(QStringLiteral("/usr/bin/python3"),
-                          QStringList{kProbe} + arguments, bus->environment(), 20s);
+        return runCommand(QStringLiteral("/usr/bin/python3"), QStringList{kProbe} + arguments, bus->environment(), 20s);
     }
 
     QList<Accessible> tree()
@@ -88,8 +87,7 @@ protected:
     QList<Accessible> waitForButtons(const QStringList& captions)
     {
         QList<Accessible> objects;
-        eventually([&] { return namesOf(withRole(objects = tree(), QStringLiteral("push button"))) == captions; },
-                   20s);
+        eventually([&] { return namesOf(withRole(objects = tree(), QStringLiteral("push button"))) == captions; }, 20s);
         return objects;
     }
 

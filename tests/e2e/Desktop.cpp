@@ -21,8 +21,8 @@ bool eventually(const std::function<bool()>& condition, Milliseconds timeout)
 
 // ---- ChildProcess ---------------------------------------------------------------------------
 
-ChildProcess::ChildProcess(const QString& program, const QStringList& arguments,
-                           const QProcessEnvironment& environment, const QString& logFile)
+ChildProcess::ChildProcess(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+                           const QString& logFile)
 {
     m_process.setProgram(program);
     m_process.setArguments(arguments);
@@ -66,9 +66,9 @@ Desktop::Desktop()
     // Xvfb picks a free display number itself and writes it to the descriptor we name, once
     // it accepts connections.
     m_server = std::make_unique<ChildProcess>(
-        QStringLiteral("Xvfb"), QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                            QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QStringLiteral("Xvfb"),
+        QStringList{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     QProcess& server = m_server->process();
     if (!m_server->started()) {
         m_error = QStringLiteral("Xvfb could not be started: ") + server.errorString();
@@ -122,8 +122,8 @@ std::optional<QString> Desktop::waitForWindow(const QString& name, Milliseconds 
 {
     const QString pattern = QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$');
     const CommandResult found = run(QStringLiteral("xdotool"),
-                                    {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--name"), pattern},
+                                    {QStringLiteral("search"), QStringLiteral("--sync"),
+                                     QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern},
                                     timeout);
     const QList<QByteArray> ids = found.output.trimmed().split('\n');
     if (!found.succeeded() || ids.first().isEmpty())
@@ -175,9 +175,9 @@ bool Desktop::click(const QString& window, const QPoint& point) const
     if (!frame)
         return false;
     const QPoint screenPoint = frame->topLeft() + point;
-    return run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(screenPoint.x()),
-                                           QString::number(screenPoint.y()), QStringLiteral("click"),
-                                           QStringLiteral("1")})
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("mousemove"), QString::number(screenPoint.x()), QString::number(screenPoint.y()),
+                QStringLiteral("click"), QStringLiteral("1")})
         .succeeded();
 }
 

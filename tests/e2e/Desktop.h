@@ -54,8 +54,8 @@ struct CommandResult {
 };
 
 // Runs a short command to its end, or until the time is up.
-CommandResult runCommand(const QString& program, const QStringList& arguments,
-                         const QProcessEnvironment& environment, Milliseconds timeout = 10s);
+CommandResult runCommand(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+                         Milliseconds timeout = 10s);
 
 // A virtual display of our own, and the person at it: finds windows, looks at them, clicks and
 // types through xdotool and imagemagick's import. No window manager runs.

@@ -55,8 +55,8 @@ void InstallerSession::SetUp()
     ASSERT_TRUE(QDir().mkpath(support));
     ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/bin")));
     ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.runtime")));
-    QFile(home + QStringLiteral("/.runtime")).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                              | QFileDevice::ExeOwner);
+    QFile(home + QStringLiteral("/.runtime"))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString record = home + QStringLiteral("/opened.txt");
     const QString xdgOpen = home + QStringLiteral("/bin/xdg-open");
     Fixtures::writeFile(xdgOpen, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '%1'\n").arg(record).toUtf8());
@@ -90,10 +90,10 @@ void InstallerSession::launch(const QString& executable)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Nothing of the desktop the tests run from: no session bus, no portal, no desktop's own
     // opener, so Qt hands addresses to the first xdg-open on the PATH.
-    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP",
-                             "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "SNAP",
-                             "WAYLAND_DISPLAY", "BROWSER", "DEFAULT_BROWSER", "QT_QPA_PLATFORMTHEME",
-                             "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_DIRS"})
+    for (const char* name :
+         {"DBUS_SESSION_BUS_ADDRESS", "XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION",
+          "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "SNAP", "WAYLAND_DISPLAY", "BROWSER", "DEFAULT_BROWSER",
+          "QT_QPA_PLATFORMTHEME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_DIRS"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("DISPLAY"), desktop.display());
@@ -102,8 +102,8 @@ void InstallerSession::launch(const QString& executable)
     environment.insert(QStringLiteral("XDG_DATA_HOME"), support);
     environment.insert(QStringLiteral("FOLDWISE_APPLICATION_DIRS"), applications);
     environment.insert(QStringLiteral("PATH"),
-                       home + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH"),
-                                                                           QStringLiteral("/usr/bin:/bin")));
+                       home + QStringLiteral("/bin:")
+                           + environment.value(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin")));
     environment.insert(launchEnvironment);
     installer = std::make_unique<ChildProcess>(executable, QStringList(), environment, logPath());
     ASSERT_TRUE(installer->started()) << "cannot start " << executable.toStdString();

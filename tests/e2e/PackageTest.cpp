@@ -29,11 +29,11 @@ class PackageTest : public InstallerSession {};
 TEST_F(PackageTest, DebianPackageRunsFromItsUnpackedTree)
 {
     const QString output = temp.filePath(QStringLiteral("package"));
-    const CommandResult packed = desktop.run(
-        QStringLiteral(FOLDWISE_CPACK),
-        {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-         QStringLiteral(FOLDWISE_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), output},
-        90s);
+    const CommandResult packed =
+        desktop.run(QStringLiteral(FOLDWISE_CPACK),
+                    {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                     QStringLiteral(FOLDWISE_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), output},
+                    90s);
     ASSERT_TRUE(packed.succeeded()) << packed.output.toStdString() << packed.errors.toStdString();
     const QStringList debs = QDir(output).entryList({QStringLiteral("*.deb")}, QDir::Files);
     ASSERT_EQ(debs.size(), 1) << debs.join(QLatin1Char(' ')).toStdString();
@@ -45,7 +45,8 @@ TEST_F(PackageTest, DebianPackageRunsFromItsUnpackedTree)
     const QStringList names = packageNames(depends.output);
     for (const char* needed : {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libplist3", "qt6-qpa-plugins",
                                "qt6-image-formats-plugins", "libc6", "libstdc++6"})
-        EXPECT_TRUE(names.contains(QString::fromLatin1(needed))) << needed << " missing in: " << depends.output.trimmed().toStdString();
+        EXPECT_TRUE(names.contains(QString::fromLatin1(needed)))
+            << needed << " missing in: " << depends.output.trimmed().toStdString();
 
     const QString root = temp.filePath(QStringLiteral("root"));
     const CommandResult unpacked = desktop.run(QStringLiteral("dpkg"), {QStringLiteral("-x"), deb, root});
@@ -59,9 +60,11 @@ TEST_F(PackageTest, DebianPackageRunsFromItsUnpackedTree)
         EXPECT_TRUE(QFileInfo(bundle + file).isFile()) << "the bundle lacks " << file.toStdString();
     const QFileInfo launcher(root + QStringLiteral("/usr/bin/foldwise-installer"));
     EXPECT_TRUE(launcher.isExecutable());
-    EXPECT_EQ(launcher.canonicalFilePath(), QFileInfo(bundle + QStringLiteral("/MacOS/InstallationUtility")).canonicalFilePath())
+    EXPECT_EQ(launcher.canonicalFilePath(),
+              QFileInfo(bundle + QStringLiteral("/MacOS/InstallationUtility")).canonicalFilePath())
         << "the launcher starts the unpacked program";
-    EXPECT_FALSE(QImage(root + QStringLiteral("/usr/share/icons/hicolor/256x256/apps/foldwise-installer.png")).isNull());
+    EXPECT_FALSE(
+        QImage(root + QStringLiteral("/usr/share/icons/hicolor/256x256/apps/foldwise-installer.png")).isNull());
     QSettings entry(root + QStringLiteral("/usr/share/applications/foldwise-installer.desktop"), QSettings::IniFormat);
     EXPECT_EQ(entry.value(QStringLiteral("Desktop Entry/Exec")).toString(), QStringLiteral("foldwise-installer"));
     EXPECT_EQ(entry.value(QStringLiteral("Desktop Entry/Icon")).toString(), QStringLiteral("foldwise-installer"));

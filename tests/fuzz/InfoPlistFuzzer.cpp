@@ -5,10 +5,10 @@
 
 #include "InstallationUtility/ALAppDelegate.h"
 #include "Platform/FolderScanRegistry.h"
-#include "tests/support/Fakes.h"
-#include "tests/support/Fixtures.h"
 #include "Platform/PropertyList.h"
 #include "Platform/XmlPropertyList.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/Fixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,7 +27,8 @@ namespace {
 // the disk.
 QString scratchTemplate()
 {
-    const QString root = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    const QString root = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
+                                                                            : QDir::tempPath();
     return root + QStringLiteral("/fuzz_info_plist-XXXXXX");
 }
 
@@ -50,7 +51,8 @@ struct Scene {
         const QString acrobat = applications + QStringLiteral("/Acrobat.app");
         acrobatInfo = acrobat + QStringLiteral("/Contents/Info.plist");
         copyInfo = acrobat
-            + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
+            + QStringLiteral(
+                       "/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
         fakes.supportFolders = {temp.filePath(QStringLiteral("Application Support"))};
         fakes.registry->applications = {acrobat};
         delegate = std::make_unique<ALAppDelegate>(fakes.services(mainBundle));
@@ -80,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!bytes.startsWith("bplist00") && xml.outcome != Platform::XmlPropertyList::Outcome::Undecided) {
         const std::optional<QVariantMap> general = Platform::PropertyList::xmlDictionaryThroughLibplist(bytes);
         if (read != general) {
-            std::fprintf(stderr, "The one-pass XML reader %s what the general reader %s\n",
-                         read ? "read" : "refused", general ? "reads" : "refuses");
+            std::fprintf(stderr, "The one-pass XML reader %s what the general reader %s\n", read ? "read" : "refused",
+                         general ? "reads" : "refuses");
             std::abort();
         }
     }

@@ -2,9 +2,9 @@
 #include "InstallationUtility/ALTableCell.h"
 #include "InstallationUtility/ALTableView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontMetricsF>
-#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QTest>
@@ -31,8 +31,8 @@ const QColor kLightGrey = QColor::fromRgbF(0.74, 0.74, 0.74, 1);
 
 bool sameColour(QRgb pixel, const QColor& colour)
 {
-    return std::abs(qRed(pixel) - colour.red()) <= 1 && std::abs(qGreen(pixel) - colour.green()) <= 1 &&
-           std::abs(qBlue(pixel) - colour.blue()) <= 1;
+    return std::abs(qRed(pixel) - colour.red()) <= 1 && std::abs(qGreen(pixel) - colour.green()) <= 1
+        && std::abs(qBlue(pixel) - colour.blue()) <= 1;
 }
 
 struct ButtonState {
@@ -72,7 +72,8 @@ TEST(ButtonDrawingTest, BarIsThirtyTwoHighCentredAndInsetByFour)
     };
     for (const Case& c : cases) {
         const QImage image = drawButton(c.frame, {});
-        EXPECT_EQ(boundsOf(image, [](QRgb p) { return p != kBackground; }), c.bar) << c.frame.y() << "+" << c.frame.height();
+        EXPECT_EQ(boundsOf(image, [](QRgb p) { return p != kBackground; }), c.bar)
+            << c.frame.y() << "+" << c.frame.height();
     }
     const QImage narrow = drawButton(QRectF(10, 0, 8, 88), {});
     EXPECT_FALSE(boundsOf(narrow, [](QRgb p) { return p != kBackground; }).isValid()) << "no room, no bar";
@@ -157,8 +158,8 @@ public:
 
     ButtonTable()
     {
-        table.addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"),
-                                                                     std::make_unique<ALTableCell>(), 0));
+        table.addTableColumn(
+            std::make_unique<Platform::TableColumn>(QStringLiteral("Data"), std::make_unique<ALTableCell>(), 0));
         table.addTableColumn(
             std::make_unique<Platform::TableColumn>(QStringLiteral("Button"), std::make_unique<ALButtonCell>(), 170));
         table.setDataSource(this);
@@ -170,7 +171,10 @@ public:
             return bool(installed[static_cast<size_t>(row)]);
         return QVariantMap();
     }
-    Platform::Cell* dataCellForTableColumn(Platform::TableView*, Platform::TableColumn*, int) override { return nullptr; }
+    Platform::Cell* dataCellForTableColumn(Platform::TableView*, Platform::TableColumn*, int) override
+    {
+        return nullptr;
+    }
     QString toolTipForCell(Platform::TableView*, Platform::Cell*, QRectF*, Platform::TableColumn*, int,
                            const QPointF&) override
     {
@@ -222,7 +226,8 @@ protected:
 
     void SetUp() override
     {
-        auto* button = static_cast<Platform::ButtonCell*>(rows.table.tableColumnWithIdentifier(QStringLiteral("Button"))->dataCell());
+        auto* button = static_cast<Platform::ButtonCell*>(
+            rows.table.tableColumnWithIdentifier(QStringLiteral("Button"))->dataCell());
         button->setAction(&counter, &ClickCounter::clicked);
         counter.table = &rows.table;
         rows.table.resize(600, 300);
@@ -348,9 +353,11 @@ TEST_F(ButtonTrackingTest, KeysMoveTheSelectionAndPressTheSelectedRowsButtonOnce
         {"keypad enter", -1, {{Qt::Key_End}, {Qt::Key_Enter, Qt::KeypadModifier}}, 2, {2}},
         {"a held key acts once", -1, {{Qt::Key_Space}, {Qt::Key_Space, {}, true}, {Qt::Key_Space, {}, true}}, 0, {0}},
         {"each press acts, the row kept through the reload", 2, {{Qt::Key_Return}, {Qt::Key_Return}}, 2, {2, 2}},
-        {"modified keys are the window's", 0,
+        {"modified keys are the window's",
+         0,
          {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Return, Qt::ControlModifier}, {Qt::Key_Space, Qt::AltModifier}},
-         0, {}},
+         0,
+         {}},
         {"other keys do nothing", 0, {{Qt::Key_Right}, {Qt::Key_A}, {Qt::Key_PageDown}}, 0, {}},
     };
     for (const Case& c : cases) {
@@ -381,8 +388,7 @@ TEST_F(ButtonTrackingTest, FocusRingShowsOnlyAfterKeyboardUse)
         {"tab", Qt::TabFocusReason, {}, true},
         {"backtab", Qt::BacktabFocusReason, {}, true},
         {"arrow after launch", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Up); }, true},
-        {"tab with nowhere else to go", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Tab); },
-         true},
+        {"tab with nowhere else to go", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Tab); }, true},
         {"click on the bar after tab", Qt::TabFocusReason,
          [this] { QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(515, 43)); }, false},
         {"focus gone", Qt::TabFocusReason, [this] { rows.table.clearFocus(); }, false},

@@ -1,9 +1,9 @@
 #include "tests/support/DelegateHarness.h"
 
-#include <QApplication>
-#include <QDir>
 #include "Platform/Cell.h"
 #include "Platform/TableView.h"
+#include <QApplication>
+#include <QDir>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -60,7 +60,8 @@ TEST_F(LaunchTest, NoAcrobatShowsThePanelOnceAndTheRunEnds)
     ASSERT_EQ(watcher->panels.size(), 1u);
     EXPECT_EQ(watcher->panels[0].title, QStringLiteral("Error"));
     EXPECT_EQ(watcher->panels[0].message,
-              QStringLiteral("Acrobat is not found, can't install Foldwise here. Consider using standalone version instead."));
+              QStringLiteral(
+                  "Acrobat is not found, can't install Foldwise here. Consider using standalone version instead."));
     EXPECT_EQ(watcher->panels[0].button, QStringLiteral("OK"));
     EXPECT_FALSE(watcher->windowVisible[0]) << "the window is never shown";
     EXPECT_EQ(watcher->windowHeight[0], 140);
@@ -92,7 +93,8 @@ TEST_F(LaunchTest, QuitAndCloseShortcutsEndTheRunThroughTermination)
     int run = 0;
     for (const char* key : {"Ctrl+Q", "Ctrl+W"}) {
         const QString acrobat = addAcrobat(QStringLiteral("B%1/Acrobat.app").arg(++run), QStringLiteral("11.0"));
-        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"), QStringLiteral("2.5"));
+        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
+                                 QStringLiteral("2.5"));
         fakes.registry->applications = {acrobat};
         fakes.workspace->opened.clear();
         launch([&] {

@@ -24,10 +24,19 @@ QRect boundsOf(const QImage& image, const PixelTest& passes, int top = 0, int bo
     return bounds;
 }
 
-bool isRed(QRgb p) { return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; }
-bool isDark(QRgb p) { return qGray(p) < 80; }
+bool isRed(QRgb p)
+{
+    return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
+}
+bool isDark(QRgb p)
+{
+    return qGray(p) < 80;
+}
 // Any ink on a white background: the grey path and the edges of the title.
-bool isInk(QRgb p) { return qGray(p) < 235; }
+bool isInk(QRgb p)
+{
+    return qGray(p) < 235;
+}
 
 QImage solidImage(int width, int height)
 {
@@ -84,16 +93,16 @@ TEST_F(RowDrawingTest, IconIsFittedIntoTheSquareThenCappedAtSixtyFour)
         {{100, 100}, {2, 0, 400, 88}, {20, 12, 64, 64}},
         {{100, 50}, {2, 0, 400, 88}, {20, 24, 64, 40}},
         {{50, 100}, {2, 0, 400, 88}, {32, 12, 40, 64}},
-        {{32, 32}, {2, 0, 400, 88}, {20, 12, 64, 64}},   // small images are scaled up first
+        {{32, 32}, {2, 0, 400, 88}, {20, 12, 64, 64}},  // small images are scaled up first
         {{100, 100}, {2, 0, 400, 40}, {12, 4, 32, 32}},  // a low row: no cap needed
-        {{100, 100}, {2, 0, 30, 88}, {12, 4, 22, 22}},   // narrower than high: the width decides
+        {{100, 100}, {2, 0, 30, 88}, {12, 4, 22, 22}},  // narrower than high: the width decides
         {{100, 100}, {2, 90, 400, 88}, {20, 102, 64, 64}},
     };
     for (const Case& c : cases) {
         icon = solidImage(c.image.width(), c.image.height());
         const QImage image = draw(c.frame, record(QString(), QString()), Qt::white, QSize(420, 200));
-        EXPECT_EQ(boundsOf(image, isRed), c.drawn) << c.image.width() << "x" << c.image.height() << " in frame "
-                                                   << c.frame.width() << "x" << c.frame.height();
+        EXPECT_EQ(boundsOf(image, isRed), c.drawn)
+            << c.image.width() << "x" << c.image.height() << " in frame " << c.frame.width() << "x" << c.frame.height();
     }
 }
 
@@ -116,10 +125,8 @@ TEST_F(RowDrawingTest, TitleSitsOnTheMiddleLineRightOfTheIcon)
         int middle;  // y - 3 + h / 2
     };
     const Case cases[] = {
-        {{100, 100}, {2, 0, 400, 88}, 96, 41},
-        {{100, 50}, {2, 0, 400, 88}, 96, 41},
-        {{50, 100}, {2, 0, 400, 88}, 76, 41},
-        {{100, 100}, {2, 0, 400, 40}, 48, 17},
+        {{100, 100}, {2, 0, 400, 88}, 96, 41}, {{100, 50}, {2, 0, 400, 88}, 96, 41},
+        {{50, 100}, {2, 0, 400, 88}, 76, 41},  {{100, 100}, {2, 0, 400, 40}, 48, 17},
         {{}, {2, 0, 400, 88}, 96, 41},  // no icon at all: placed as for a square one
     };
     const QFontMetricsF metrics(fontOfPixelSize(16));

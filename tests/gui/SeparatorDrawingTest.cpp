@@ -81,8 +81,7 @@ TEST_F(SeparatorDrawingTest, OnlyRowsMeetingTheClipGetTheirLine)
     const int width = table->viewport()->width();
     EXPECT_EQ(lineRows(paintBeneathRows(*table, QRectF(0, 100, width, 100), QSize(width, 400))),
               (std::vector<int>{90, 180}));
-    EXPECT_EQ(lineRows(paintBeneathRows(*table, QRectF(0, 200, 10, 10), QSize(width, 400))),
-              (std::vector<int>{180}));
+    EXPECT_EQ(lineRows(paintBeneathRows(*table, QRectF(0, 200, 10, 10), QSize(width, 400))), (std::vector<int>{180}));
     EXPECT_EQ(countNotWhite(paintBeneathRows(*table, QRectF(0, 280, width, 100), QSize(width, 400))), 0)
         << "below the last row";
 }

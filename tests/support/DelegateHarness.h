@@ -1,11 +1,11 @@
 #pragma once
 
 #include "InstallationUtility/ALAppDelegate.h"
+#include "InstallationUtility/MainWindowNib.h"
 #include "Platform/AttributedString.h"
 #include "Platform/Format.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
-#include "InstallationUtility/MainWindowNib.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

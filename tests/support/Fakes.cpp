@@ -7,7 +7,8 @@ bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileEr
 {
     const int code = failureCodes.value(path, EACCES);
     if (error)
-        *error = {code, QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
+        *error = {code,
+                  QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
                   std::nullopt};
     return false;
 }

@@ -14,11 +14,11 @@
 // The real file system, with failures injected per path.
 class InjectingFileManager : public Platform::LocalFileManager {
 public:
-    QSet<QString> failingCopies;   // destinations whose plain copy fails, before anything is made
-    QSet<QString> failingRemovals; // paths whose plain removal fails, before anything is moved
+    QSet<QString> failingCopies;  // destinations whose plain copy fails, before anything is made
+    QSet<QString> failingRemovals;  // paths whose plain removal fails, before anything is moved
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     QHash<QString, int> failureCodes;
-    QStringList copies;            // every copy asked for, "source -> destination"
+    QStringList copies;  // every copy asked for, "source -> destination"
     QStringList removals;
 
     bool copyItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;

@@ -187,8 +187,7 @@ std::optional<QByteArray> runAsPlainUser(const std::function<QByteArray()>& work
     }
     ::close(channel[0]);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return result;

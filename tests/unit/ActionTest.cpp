@@ -46,8 +46,9 @@ protected:
 
     QString pluginPath(ALAppDelegate& d) const
     {
-        return d.fwPathForAcrobatPath(acrobat, Platform::majorVersion(
-                                                   d.acrobatInstances().first().value(ALKey::Version).toString()))
+        return d
+            .fwPathForAcrobatPath(acrobat,
+                                  Platform::majorVersion(d.acrobatInstances().first().value(ALKey::Version).toString()))
             .first();
     }
 };
@@ -111,14 +112,34 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
         {"old, folder missing", "11.0.23", false, 0, std::nullopt, {kOldFailed}, {}},
         {"new, folder missing", "15.006", false, 0, std::nullopt, {kRunFirst}, {}},
         {"no version", "v1", false, 0, std::nullopt, {kOldFailed}, {}},
-        {"prompt cancelled", "17.0", true, EACCES, Shell::cancelled(), {kRunFirst, kNoAccess},
+        {"prompt cancelled",
+         "17.0",
+         true,
+         EACCES,
+         Shell::cancelled(),
+         {kRunFirst, kNoAccess},
          QStringLiteral("Error = ") + kPassword},
-        {"fallback message", "11.0", true, EACCES, Shell::failure(QStringLiteral("cp: denied")), {kOldFailed, kNoAccess},
+        {"fallback message",
+         "11.0",
+         true,
+         EACCES,
+         Shell::failure(QStringLiteral("cp: denied")),
+         {kOldFailed, kNoAccess},
          QStringLiteral("Error = cp: denied")},
-        {"fallback silent", "17.0", true, EACCES, Shell::failure(std::nullopt), {kRunFirst, kNoAccess},
+        {"fallback silent",
+         "17.0",
+         true,
+         EACCES,
+         Shell::failure(std::nullopt),
+         {kRunFirst, kNoAccess},
          QStringLiteral("Error = The administrator command failed without saying why")},
         {"fallback succeeds", "17.0", true, EACCES, Shell::success(), {}, {}},
-        {"disk full: no prompt", "17.0", true, ENOSPC, std::nullopt, {kRunFirst, kNoAccess},
+        {"disk full: no prompt",
+         "17.0",
+         true,
+         ENOSPC,
+         std::nullopt,
+         {kRunFirst, kNoAccess},
          QStringLiteral("Error = Injected failure")},
     };
     for (const auto& row : rows) {
@@ -155,7 +176,8 @@ TEST_F(ActionTest, MissingPluginResourceNeverPromptsAndIsLogged)
     EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
     EXPECT_EQ(fakes.alerts->messages(), (QStringList{kRunFirst, kNoAccess}));
     ASSERT_EQ(fakes.log->lines.size(), 1);
-    EXPECT_TRUE(fakes.log->lines.first().contains(QStringLiteral("NoPlugin.app/Contents/Resources/Foldwise.acroplugin")));
+    EXPECT_TRUE(
+        fakes.log->lines.first().contains(QStringLiteral("NoPlugin.app/Contents/Resources/Foldwise.acroplugin")));
 }
 
 TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
@@ -194,7 +216,8 @@ TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
         fakes.registry->applications.clear();
         QDir(apps).removeRecursively();
         acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
-        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"), QStringLiteral("2.4"));
+        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
+                                 QStringLiteral("2.4"));
         Platform::Services services = fakes.services(mainBundle);
         services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
         nib = loadMainWindowNib(services);

@@ -26,7 +26,10 @@ protected:
         d->searchForAcrobat();
         table = d->table();
     }
-    Platform::TableColumn* column(const char* identifier) { return table->tableColumnWithIdentifier(QString::fromLatin1(identifier)); }
+    Platform::TableColumn* column(const char* identifier)
+    {
+        return table->tableColumnWithIdentifier(QString::fromLatin1(identifier));
+    }
 };
 
 TEST_F(DataSourceTest, WindowDescriptionWiresTheColumnsAndOutlets)

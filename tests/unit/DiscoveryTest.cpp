@@ -1,7 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/FolderScanRegistry.h"
 #include "Platform/AttributedString.h"
+#include "Platform/FolderScanRegistry.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,8 +68,9 @@ TEST_F(DiscoveryTest, AnInfoPlistRewrittenBetweenDiscoveriesIsReadAnew)
     services.applicationRegistry = std::make_shared<Platform::FolderScanRegistry>(QStringList{apps});
     delegate = std::make_unique<ALAppDelegate>(services);
     auto version = [this] {
-        return delegate->acrobatInstances().size() == 1 ? delegate->acrobatInstances().first().value(ALKey::Version).toString()
-                                                        : QStringLiteral("none");
+        return delegate->acrobatInstances().size() == 1
+            ? delegate->acrobatInstances().first().value(ALKey::Version).toString()
+            : QStringLiteral("none");
     };
     delegate->searchForAcrobat();
     EXPECT_EQ(version(), QStringLiteral("17.0"));
@@ -208,7 +209,8 @@ TEST_F(DiscoveryTest, SnapshotHoldsEachInstalledPathOnce)
 
 TEST_F(DiscoveryTest, NoMarkerMeansNoRegistryQueryAndAnEmptyList)
 {
-    mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("Bare.app")), QStringLiteral("2.5"), true, false);
+    mainBundle =
+        Fixtures::makeMainBundle(temp.filePath(QStringLiteral("Bare.app")), QStringLiteral("2.5"), true, false);
     addAcrobat(QStringLiteral("Pro.app"), QStringLiteral("15"));
     ALAppDelegate& d = makeDelegate();
     d.searchForAcrobat();

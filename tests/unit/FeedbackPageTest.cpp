@@ -14,7 +14,8 @@ protected:
     }
     void install(const QString& acrobat)
     {
-        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"), QStringLiteral("2.5"));
+        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
+                                 QStringLiteral("2.5"));
     }
     void uninstall(const QString& acrobat)
     {
@@ -45,8 +46,16 @@ TEST_F(FeedbackPageTest, StaysClosedUnlessSomethingWasRemovedAndNothingAdded)
 {
     install(a);
     EXPECT_TRUE(run([] {}).empty()) << "nothing changed";
-    EXPECT_TRUE(run([&] { uninstall(a); install(a); }).empty()) << "removed and put back";
-    EXPECT_TRUE(run([&] { uninstall(a); install(b); }).empty()) << "moved to another installation";
+    EXPECT_TRUE(run([&] {
+                    uninstall(a);
+                    install(a);
+                }).empty())
+        << "removed and put back";
+    EXPECT_TRUE(run([&] {
+                    uninstall(a);
+                    install(b);
+                }).empty())
+        << "moved to another installation";
     uninstall(b);
     EXPECT_TRUE(run([&] { install(b); }).empty()) << "installed only";
 }

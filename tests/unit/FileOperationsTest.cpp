@@ -34,7 +34,8 @@ TEST_F(FileOperationsTest, PlainCopyNeedsNoPasswordAndLeavesTheDescriptionAlone)
     std::optional<QString> description = stale;
     EXPECT_TRUE(d.rootCopyFile(source, destination, &description));
     EXPECT_EQ(description, stale);
-    EXPECT_TRUE(QFileInfo::exists(destination + QStringLiteral("/Contents/Resources/Foldwise.app/Contents/Info.plist")));
+    EXPECT_TRUE(
+        QFileInfo::exists(destination + QStringLiteral("/Contents/Resources/Foldwise.app/Contents/Info.plist")));
     EXPECT_TRUE(fakes.shell->commands.isEmpty());
 }
 
@@ -152,9 +153,10 @@ TEST_F(FileOperationsTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
 {
     // pkexec stands in as a shell that copies part of the tree and then runs out of room.
     const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn, "#!/bin/sh\nshift\n"
-                                 "cp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
-                                 "eval \"$3\"\n");
+    Fixtures::writeFile(standIn,
+                        "#!/bin/sh\nshift\n"
+                        "cp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
+                        "eval \"$3\"\n");
     QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     Platform::Services services = fakes.services(mainBundle);
     services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
@@ -163,8 +165,9 @@ TEST_F(FileOperationsTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
     std::optional<QString> description;
     EXPECT_FALSE(d.rootCopyFile(source, destination, &description));
     ASSERT_TRUE(QFileInfo::exists(destination));
-    EXPECT_EQ(description, QStringLiteral("cp: error writing: No space left on device; a partial copy may remain at ")
-                               + QFileInfo(destination).canonicalFilePath());
+    EXPECT_EQ(description,
+              QStringLiteral("cp: error writing: No space left on device; a partial copy may remain at ")
+                  + QFileInfo(destination).canonicalFilePath());
 }
 #endif
 
@@ -183,8 +186,8 @@ TEST_F(FileOperationsTest, RunnerHandsOutTheOutputOnlyOnSuccess)
     ALAppDelegate& d = makeDelegate();
     std::optional<QString> output = QStringLiteral("before");
     std::optional<QString> description = stale;
-    EXPECT_TRUE(d.runProcessAsAdministrator(QStringLiteral("echo"), {QStringLiteral("a"), QStringLiteral("b")},
-                                            &output, &description));
+    EXPECT_TRUE(d.runProcessAsAdministrator(QStringLiteral("echo"), {QStringLiteral("a"), QStringLiteral("b")}, &output,
+                                            &description));
     EXPECT_EQ(output, QStringLiteral("done"));
     EXPECT_EQ(description, stale);
     EXPECT_EQ(fakes.shell->commands.first(), QStringLiteral("'echo' a b"));

@@ -45,6 +45,8 @@ TEST_F(FolderRulesTest, NoSupportFolderGivesNoFolderRatherThanARelativeOne)
 TEST_F(FolderRulesTest, PluginPathJoinsWithOneSlash)
 {
     ALAppDelegate& d = makeDelegate();
-    EXPECT_EQ(d.pluginPathFromFolderPath(QStringLiteral("/x/Plug-Ins")), QStringLiteral("/x/Plug-Ins/Foldwise.acroplugin"));
-    EXPECT_EQ(d.pluginPathFromFolderPath(QStringLiteral("/x/Plug-Ins/")), QStringLiteral("/x/Plug-Ins/Foldwise.acroplugin"));
+    EXPECT_EQ(d.pluginPathFromFolderPath(QStringLiteral("/x/Plug-Ins")),
+              QStringLiteral("/x/Plug-Ins/Foldwise.acroplugin"));
+    EXPECT_EQ(d.pluginPathFromFolderPath(QStringLiteral("/x/Plug-Ins/")),
+              QStringLiteral("/x/Plug-Ins/Foldwise.acroplugin"));
 }

@@ -26,8 +26,9 @@ TEST_F(FuzzCorpusTest, EveryInputReadsTheSameFromMemoryAndFromABundle)
         const std::optional<QVariantMap> fromMemory = Platform::PropertyList::dictionaryFromData(bytes);
 
         Fixtures::writeFile(acrobat + QStringLiteral("/Contents/Info.plist"), bytes);
-        EXPECT_EQ(Platform::PropertyList::dictionaryWithContentsOfFile(acrobat + QStringLiteral("/Contents/Info.plist")),
-                  fromMemory);
+        EXPECT_EQ(
+            Platform::PropertyList::dictionaryWithContentsOfFile(acrobat + QStringLiteral("/Contents/Info.plist")),
+            fromMemory);
         d.searchForAcrobat();
         const QVariant identifier = fromMemory ? fromMemory->value(QStringLiteral("CFBundleIdentifier")) : QVariant();
         const bool isAcrobat = identifier.typeId() == QMetaType::QString

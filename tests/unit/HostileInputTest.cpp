@@ -162,8 +162,9 @@ TEST_F(HostileInputTest, ThousandsOfFoldersHideExactlyTheirBundles)
             acrobats.append(acrobat(QStringLiteral("Folder %1/Acrobat.app").arg(i, 4, 10, QLatin1Char('0'))));
         if (i % 300 == 11) {
             otherEditors.append(folder + QStringLiteral("/Preview.app"));
-            Fixtures::makeBundle(otherEditors.last(), Fixtures::acrobatInfo(QStringLiteral("Preview"), QStringLiteral("1"),
-                                                                           QStringLiteral("com.example.Preview")));
+            Fixtures::makeBundle(otherEditors.last(),
+                                 Fixtures::acrobatInfo(QStringLiteral("Preview"), QStringLiteral("1"),
+                                                       QStringLiteral("com.example.Preview")));
         }
         if (i % 500 == 13) {
             ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/Empty.app")));
@@ -204,8 +205,9 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     Fixtures::makeBundle(iconIsAPipe, info);
     makeFifo(iconIsAPipe + QStringLiteral("/Contents/Resources/AppIcon.png"));
     const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
-    makeFifo(copyIsAPipe
-             + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist"));
+    makeFifo(
+        copyIsAPipe
+        + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist"));
     // Application folders that cannot be listed.
     const QString fileRoot = temp.filePath(QStringLiteral("file-root"));
     Fixtures::writeFile(fileRoot, "not a folder");
@@ -237,7 +239,8 @@ TEST_F(HostileInputTest, LinkLoopsAreNeitherFollowedNorFatal)
     d.searchForAcrobat();
     EXPECT_EQ(pathsOf(d), QStringList{good});
 
-    fakes.registry->applications = {apps + QStringLiteral("/Loop.app"), apps + QStringLiteral("/b/b/b/Nested/Good.app")};
+    fakes.registry->applications = {apps + QStringLiteral("/Loop.app"),
+                                    apps + QStringLiteral("/b/b/b/Nested/Good.app")};
     // A support folder that loops holds no installed copy.
     const QString loopingSupport = temp.filePath(QStringLiteral("LoopingSupport"));
     link(QStringLiteral("LoopingSupport"), loopingSupport);
@@ -252,7 +255,9 @@ TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
 {
     const QString before = acrobat(QStringLiteral("A Good.app"));
     const QString after = acrobat(QStringLiteral("Z Good.app"));
-    auto info = [this](const QString& name) { return apps + QLatin1Char('/') + name + QStringLiteral("/Contents/Info.plist"); };
+    auto info = [this](const QString& name) {
+        return apps + QLatin1Char('/') + name + QStringLiteral("/Contents/Info.plist");
+    };
     Fixtures::writeFile(info(QStringLiteral("Empty.app")), QByteArray());
     Fixtures::writeFile(info(QStringLiteral("Garbage.app")), QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 18));
     Fixtures::writeFile(info(QStringLiteral("Truncated.app")), deepXmlAcrobatInfo(3).left(200));
@@ -400,10 +405,15 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
     QDir().mkpath(calls);
     ::chmod(QFile::encodeName(calls).constData(), 0777);
     const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn, ("#!/bin/sh\nprintf '%s\\n' \"$4\" >> '" + calls + "/log'\n"
-                                  "if [ -e '" + calls + "/dismiss' ]; then\n"
-                                  "  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
-                                  "shift; exec \"$@\"\n").toUtf8());
+    Fixtures::writeFile(standIn,
+                        ("#!/bin/sh\nprintf '%s\\n' \"$4\" >> '" + calls
+                         + "/log'\n"
+                           "if [ -e '"
+                         + calls
+                         + "/dismiss' ]; then\n"
+                           "  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
+                           "shift; exec \"$@\"\n")
+                            .toUtf8());
     ::chmod(QFile::encodeName(standIn).constData(), 0755);
     const QString secret = temp.filePath(QStringLiteral("secret"));
     Fixtures::writeFile(secret, "root's own");
@@ -456,7 +466,8 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         while (it.hasNext()) {
             const QString path = it.next();
             QFile file(path);
-            entries.append(path + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().toHex()) : QString()));
+            entries.append(path
+                           + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().toHex()) : QString()));
         }
         entries.sort();
         return entries;
@@ -473,10 +484,13 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         });
         EXPECT_TRUE(QFileInfo(planted + QStringLiteral("/Info.plist")).isSymLink()) << "the plant took";
         EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
-        EXPECT_EQ(seen.alerts, (QStringList{QStringLiteral("Please run Acrobat at least once before installing Foldwise."),
-                                            QStringLiteral("Can't perform operation, probably there is no access to the selected location")}));
+        EXPECT_EQ(seen.alerts,
+                  (QStringList{QStringLiteral("Please run Acrobat at least once before installing Foldwise."),
+                               QStringLiteral(
+                                   "Can't perform operation, probably there is no access to the selected location")}));
         ASSERT_EQ(seen.log.size(), 1);
-        EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST)))) << seen.log.first().toStdString();
+        EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST))))
+            << seen.log.first().toStdString();
         QFile file(secret);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), "root's own");
@@ -486,8 +500,10 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         SCOPED_TRACE("root's plug-in folder, through a link: root is asked, by the real path");
         QDir().mkpath(rootPlugins);
         const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
-        EXPECT_EQ(seen.commands, QStringList{QStringLiteral("'cp' -R '%1' '%2/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'")
-                                                 .arg(QFileInfo(plugin).canonicalFilePath(), real)});
+        EXPECT_EQ(
+            seen.commands,
+            QStringList{QStringLiteral("'cp' -R '%1' '%2/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'")
+                            .arg(QFileInfo(plugin).canonicalFilePath(), real)});
         // The stand-in ran cp as the plain user, which root's folder refused.
         ASSERT_EQ(seen.log.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
@@ -499,7 +515,10 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         Fixtures::writeFile(calls + QStringLiteral("/dismiss"), "");
         const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
         QFile::remove(calls + QStringLiteral("/dismiss"));
-        EXPECT_EQ(seen.commands, QStringList{QStringLiteral("'rm' -R '%1/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'").arg(real)});
+        EXPECT_EQ(
+            seen.commands,
+            QStringList{
+                QStringLiteral("'rm' -R '%1/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'").arg(real)});
         EXPECT_EQ(seen.log, QStringList{QStringLiteral("Error = The administrator password is required to do this.")});
         EXPECT_EQ(tree(rootPlugins), before);
     }
@@ -512,11 +531,14 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         const Seen seen = click(support, [] {});
         EXPECT_TRUE(seen.commands.isEmpty()) << "root is not asked to delete what was moved aside";
         EXPECT_FALSE(QFileInfo::exists(copy));
-        EXPECT_EQ(seen.alerts, QStringList{QStringLiteral("Can't perform operation, probably there is no access to the selected location")});
+        EXPECT_EQ(seen.alerts,
+                  QStringList{
+                      QStringLiteral("Can't perform operation, probably there is no access to the selected location")});
         ASSERT_EQ(seen.log.size(), 1);
         const QStringList aside = QDir(userPlugins).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         ASSERT_EQ(aside.size(), 1);
-        EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first())) << seen.log.first().toStdString();
+        EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
+            << seen.log.first().toStdString();
     }
 }
 #endif
@@ -568,9 +590,12 @@ TEST_F(HostileInputTest, APipeSwappedInForAFileNeverBlocksItsReader)
     QFile::copy(infoPath, temp.filePath(QStringLiteral("info")));
     QFile::copy(iconPath, temp.filePath(QStringLiteral("icon")));
     makeFifo(temp.filePath(QStringLiteral("pipe")));
-    auto encoded = [this](const char* name) { return QFile::encodeName(temp.filePath(QLatin1String(name))).toStdString(); };
+    auto encoded = [this](const char* name) {
+        return QFile::encodeName(temp.filePath(QLatin1String(name))).toStdString();
+    };
     const std::string originals[] = {encoded("info"), encoded("icon")};
-    const std::string targets[] = {QFile::encodeName(infoPath).toStdString(), QFile::encodeName(iconPath).toStdString()};
+    const std::string targets[] = {QFile::encodeName(infoPath).toStdString(),
+                                   QFile::encodeName(iconPath).toStdString()};
     const std::string pipe = encoded("pipe");
     const std::string link = QFile::encodeName(spare).toStdString();
 

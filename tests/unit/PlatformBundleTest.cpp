@@ -46,8 +46,9 @@ TEST_F(PlatformBundleTest, BundleWithPathNeedsAFolder)
 
 TEST_F(PlatformBundleTest, InformationDictionaryEntries)
 {
-    writeFile("Contents/Info.plist", "<plist><dict><key>CFBundleIdentifier</key><string>org.example.tool</string>"
-                                     "<key>CFBundleVersion</key><integer>15</integer></dict></plist>");
+    writeFile("Contents/Info.plist",
+              "<plist><dict><key>CFBundleIdentifier</key><string>org.example.tool</string>"
+              "<key>CFBundleVersion</key><integer>15</integer></dict></plist>");
     const Bundle bundle(m_path);
     EXPECT_EQ(bundle.bundleIdentifier(), QStringLiteral("org.example.tool"));
     EXPECT_EQ(bundle.objectForInfoDictionaryKey("CFBundleVersion"), QVariant(qlonglong(15)));
@@ -62,8 +63,8 @@ TEST_F(PlatformBundleTest, InformationDictionaryEntries)
 
 TEST_F(PlatformBundleTest, ResourceLookups)
 {
-    for (const char* name : {"License.rtf", "README", "en.lproj/Strings.txt", "Payload.app/x", "Icon.jpg",
-                             "Icon.png", "Badge.svg", "Photo.tif"})
+    for (const char* name : {"License.rtf", "README", "en.lproj/Strings.txt", "Payload.app/x", "Icon.jpg", "Icon.png",
+                             "Badge.svg", "Photo.tif"})
         writeFile(QStringLiteral("Contents/Resources/") + name);
     const Bundle bundle(m_path);
 

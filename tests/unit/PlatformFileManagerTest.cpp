@@ -35,8 +35,7 @@ QByteArray readFile(const QString& path)
 // Every name in the folder, hidden ones included.
 QStringList entriesOf(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QStringList sorted(QStringList list)
@@ -84,8 +83,9 @@ protected:
         m_source = m_folder.filePath("Source");
         writeFile(m_source + "/a.txt", "alpha");
         writeFile(m_source + "/bin/tool", "#!/bin/sh\n");
-        QFile::setPermissions(m_source + "/bin/tool", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ExeOther);
+        QFile::setPermissions(m_source + "/bin/tool",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                  | QFile::ExeGroup | QFile::ExeOther);
         writeFile(m_source + "/sub/deep/b.txt", "beta");
         QFile::link("a.txt", m_source + "/relative-link");
         QFile::link(m_folder.filePath("nowhere"), m_source + "/dangling-link");
@@ -260,7 +260,8 @@ TEST_F(PlatformFileManagerTest, ResolvedPathNamesTheRealFolderAbsolutely)
     EXPECT_EQ(m_manager.resolvedPath(m_folder.filePath("Linked") + "/Foldwise.acroplugin/"),
               real + "/Foldwise.acroplugin");
     // The item's own name stays as it is, a link included.
-    EXPECT_EQ(m_manager.resolvedPath(m_folder.filePath("Linked")), QFileInfo(m_folder.path()).canonicalFilePath() + "/Linked");
+    EXPECT_EQ(m_manager.resolvedPath(m_folder.filePath("Linked")),
+              QFileInfo(m_folder.path()).canonicalFilePath() + "/Linked");
 
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(m_folder.path()));

@@ -1,7 +1,7 @@
-#include "tests/support/Fixtures.h"
 #include "Platform/PropertyList.h"
 #include "Platform/PropertyListCache.h"
 #include "Platform/XmlPropertyList.h"
+#include "tests/support/Fixtures.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -233,7 +233,8 @@ TEST_F(PlatformPropertyListTest, NestingBeyondTheLimitIsUnreadable)
 TEST_F(PlatformPropertyListTest, BinaryGraphsLibplistCannotTakeAreUnreadable)
 {
     // A string referred to three times is fine.
-    const std::optional<QVariantMap> map = PropertyList::dictionaryFromData(binaryPlist({"\x51k", arrayObject({3, 3, 3}), "\x51x"}));
+    const std::optional<QVariantMap> map =
+        PropertyList::dictionaryFromData(binaryPlist({"\x51k", arrayObject({3, 3, 3}), "\x51x"}));
     ASSERT_TRUE(map);
     EXPECT_EQ(map->value("k").toList(), QVariantList(3, QStringLiteral("x")));
 
@@ -246,7 +247,10 @@ TEST_F(PlatformPropertyListTest, BinaryGraphsLibplistCannotTakeAreUnreadable)
 
     EXPECT_FALSE(PropertyList::dictionaryFromData(binaryPlist({"\x51k", arrayObject({2})})));
     // Keys holding NUL make libplist abort.
-    EXPECT_FALSE(PropertyList::dictionaryFromData(binaryPlist({QByteArray("\x53" "a\0b", 4), "\x51v"})));
+    EXPECT_FALSE(PropertyList::dictionaryFromData(binaryPlist({QByteArray("\x53"
+                                                                          "a\0b",
+                                                                          4),
+                                                               "\x51v"})));
     EXPECT_FALSE(PropertyList::dictionaryFromData(binaryPlist({QByteArray("\x62\0a\0\0", 5), "\x51v"})));
 }
 
@@ -268,7 +272,9 @@ TEST_F(PlatformPropertyListTest, SmallBinaryFilesDescribingHugeTreesReadAsNothin
             array += bigEndian(ref, refSize);
         return array;
     };
-    auto asciiString = [](qsizetype length) { return "\x5F\x12" + bigEndian(quint64(length), 4) + QByteArray(length, 'x'); };
+    auto asciiString = [](qsizetype length) {
+        return "\x5F\x12" + bigEndian(quint64(length), 4) + QByteArray(length, 'x');
+    };
     // {k: [s, s, ...]}: one 256 KB string referred to 4,000 times, a gigabyte once copied out.
     const QByteArray sharedString = binaryPlist({"\x51k", sharingArray(4000, 3, 4), asciiString(256 * 1024)});
     // {k: [true, true, ...]}: a million references, one byte each, to one value.
@@ -280,8 +286,8 @@ TEST_F(PlatformPropertyListTest, SmallBinaryFilesDescribingHugeTreesReadAsNothin
     EXPECT_EQ(readInBoundedChild(write(sharedString)), "nothing");
     EXPECT_EQ(readInBoundedChild(write(manyValues)), "nothing");
     // Sharing at the scale of real files still reads.
-    const std::optional<QVariantMap> map =
-        PropertyList::dictionaryWithContentsOfFile(write(binaryPlist({"\x51k", sharingArray(100, 3, 4), asciiString(1024)})));
+    const std::optional<QVariantMap> map = PropertyList::dictionaryWithContentsOfFile(
+        write(binaryPlist({"\x51k", sharingArray(100, 3, 4), asciiString(1024)})));
     ASSERT_TRUE(map);
     EXPECT_EQ(map->value("k").toList(), QVariantList(100, QString(1024, QLatin1Char('x'))));
 }
@@ -327,8 +333,8 @@ TEST_F(PlatformPropertyListTest, OnePassReaderCountsDepthAsLibplistsGuardDoes)
     // 512 levels of values at most; an empty element is a level like any other.
     for (const int arrays : {511, 512}) {
         for (const QByteArray innermost : {"<array></array>", "<array/>"}) {
-            const QByteArray xml = xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(arrays - 1) + innermost
-                                            + QByteArray("</array>").repeated(arrays - 1) + "</dict>");
+            const QByteArray xml = xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(arrays - 1)
+                                            + innermost + QByteArray("</array>").repeated(arrays - 1) + "</dict>");
             const bool fits = arrays == 511;
             EXPECT_EQ(Platform::XmlPropertyList::read(xml, 513).outcome, fits ? Outcome::Read : Outcome::Unreadable);
             EXPECT_EQ(PropertyList::dictionaryFromData(xml).has_value(), fits);

@@ -87,7 +87,8 @@ TEST_F(PlatformRegistryTest, DoesNotFollowLinks)
 TEST_F(PlatformRegistryTest, SystemRegistryTakesFoldersFromTheEnvironment)
 {
     const std::optional<QByteArray> saved = qEnvironmentVariableIsSet("FOLDWISE_APPLICATION_DIRS")
-        ? std::optional(qgetenv("FOLDWISE_APPLICATION_DIRS")) : std::nullopt;
+        ? std::optional(qgetenv("FOLDWISE_APPLICATION_DIRS"))
+        : std::nullopt;
     auto foldersOfSystemRegistry = [] {
         const std::shared_ptr<Platform::ApplicationRegistry> registry = Platform::makeSystemApplicationRegistry();
         return dynamic_cast<FolderScanRegistry&>(*registry).applicationFolders();
@@ -116,7 +117,8 @@ TEST_F(PlatformRegistryTest, FoldersNamedByBytesThatAreNotUtf8AreNeverUsed)
         return dynamic_cast<FolderScanRegistry&>(*registry).applicationFolders();
     };
 
-    qputenv("FOLDWISE_APPLICATION_DIRS", QFile::encodeName(folder("Good")) + ":" + QFile::encodeName(folder()) + "/\xff");
+    qputenv("FOLDWISE_APPLICATION_DIRS",
+            QFile::encodeName(folder("Good")) + ":" + QFile::encodeName(folder()) + "/\xff");
     EXPECT_EQ(foldersOfSystemRegistry(), QStringList{folder("Good")});
     qunsetenv("FOLDWISE_APPLICATION_DIRS");
     qputenv("HOME", QFile::encodeName(folder()) + "/\xc3\x28");

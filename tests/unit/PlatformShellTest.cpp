@@ -62,16 +62,20 @@ TEST_F(PlatformPkexecShellTest, EveryFailureIsDescribedAndOnlyADismissedPromptCo
         bool cancelled;
         QString message;  // what the description must hold
     } rows[] = {
-        {"prompt dismissed", "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
-         "true", true, {}},
+        {"prompt dismissed",
+         "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
+         "true",
+         true,
+         {}},
         {"not authorised",
-         "printf 'Error executing command as another user: Not authorized\\n\\nThis incident has been reported.\\n' >&2;"
+         "printf 'Error executing command as another user: Not authorized\\n\\nThis incident has been reported.\\n' "
+         ">&2;"
          " exit 127",
          "true", false, "Not authorized"},
         {"the shell's own 126", "shift; exec \"$@\"", "/dev/null", false, "/dev/null"},
         {"126 without a word", "exit 126", "true", false, "exit status 126"},
-        {"standard error trimmed", "shift; exec \"$@\"", "echo partial; printf '  cp: denied\\n\\n' >&2; exit 1",
-         false, "cp: denied"},
+        {"standard error trimmed", "shift; exec \"$@\"", "echo partial; printf '  cp: denied\\n\\n' >&2; exit 1", false,
+         "cp: denied"},
         {"blank standard error", "printf ' \\n' >&2; exit 3", "true", false, "exit status 3"},
         {"crash with a word", "echo killed >&2; kill -KILL $$", "true", false, "killed"},
         {"silent crash", "kill -KILL $$", "true", false, "crashed"},
