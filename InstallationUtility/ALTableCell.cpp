@@ -42,13 +42,34 @@ void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, 
     painter.restore();
 }
 
+const QImage& ALTableCell::icon() const
+{
+    if (!m_iconFile.isEmpty()) {
+        m_icon.load(m_iconFile);
+        m_iconFile.clear();
+    }
+    return m_icon;
+}
+
+void ALTableCell::setIcon(const QImage& icon)
+{
+    m_icon = icon;
+    m_iconFile.clear();
+}
+
+void ALTableCell::setIconFile(const QString& path)
+{
+    m_icon = QImage();
+    m_iconFile = path;
+}
+
 // A square at the frame's left, the icon's proportions fitted into it; without an icon, the
 // square itself.
 QRectF ALTableCell::iconRect(const QRectF& frame) const
 {
     const qreal side = std::min(frame.width(), frame.height()) - 8;
     const QRectF square(frame.x() + 10, frame.y() + 4, side, side);
-    return m_icon.isNull() ? square : keepRectInAspect(square, m_icon.deviceIndependentSize());
+    return icon().isNull() ? square : keepRectInAspect(square, icon().deviceIndependentSize());
 }
 
 QRectF ALTableCell::cappedIconRect(const QRectF& rect)
@@ -60,13 +81,13 @@ QRectF ALTableCell::cappedIconRect(const QRectF& rect)
 
 void ALTableCell::drawIcon(const QRectF& rect, QPainter& painter) const
 {
-    if (m_icon.isNull() || rect.width() <= 0 || rect.height() <= 0)
+    if (icon().isNull() || rect.width() <= 0 || rect.height() <= 0)
         return;
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setOpacity(1);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect, m_icon, QRectF(m_icon.rect()));
+    painter.drawImage(rect, icon(), QRectF(icon().rect()));
     painter.restore();
 }
 

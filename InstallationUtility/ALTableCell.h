@@ -21,8 +21,11 @@ public:
 
     // The icon every row shows, given when the window is built; without one the rows are laid
     // out as for a square icon and none is drawn.
-    const QImage& icon() const { return m_icon; }
-    void setIcon(const QImage& icon) { m_icon = icon; }
+    const QImage& icon() const;
+    void setIcon(const QImage& icon);
+    // The same, read from a file when first drawn: decoding it (and Qt's first look for image
+    // plug-ins) would otherwise delay showing the window by several milliseconds.
+    void setIconFile(const QString& path);
 
 private:
     QRectF iconRect(const QRectF& frame) const;
@@ -31,7 +34,8 @@ private:
     static void drawTitle(const QString& title, const QRectF& upperHalf, QPainter& painter);
     static void drawPath(const QString& path, const QRectF& lowerHalf, QPainter& painter);
 
-    QImage m_icon;
+    mutable QImage m_icon;
+    mutable QString m_iconFile;
 };
 
 // A cell that draws nothing.

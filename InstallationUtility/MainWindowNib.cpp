@@ -8,26 +8,17 @@
 #include "ui_MainWindow.h"
 
 #include <QGuiApplication>
-#include <QImage>
 #include <QScreen>
 
 namespace {
 
 constexpr int kButtonColumnWidth = 170;
 
-// Null when the bundle has no such image or it cannot be read.
-QImage imageResource(const Platform::Bundle& bundle, const QString& name)
-{
-    QImage image;
-    if (const auto path = bundle.pathForImageResource(name))
-        image.load(*path);
-    return image;
-}
-
-void addColumns(ALTableView* table, ALAppDelegate* delegate, const QImage& rowIcon)
+void addColumns(ALTableView* table, ALAppDelegate* delegate, const std::optional<QString>& rowIcon)
 {
     auto data = std::make_unique<ALTableCell>();
-    data->setIcon(rowIcon);
+    if (rowIcon)
+        data->setIconFile(*rowIcon);
     table->addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"), std::move(data), 0));
     auto button = std::make_unique<ALButtonCell>();
     button->setAction(delegate, &ALAppDelegate::smartInstallation);
@@ -53,7 +44,7 @@ Platform::LoadedNib loadMainWindowNib(Platform::Services services)
     ui.setupUi(window.get());
     centreOnScreen(window.get());
 
-    const QImage rowIcon = imageResource(services.mainBundle, QStringLiteral("Acrobat"));
+    const std::optional<QString> rowIcon = services.mainBundle.pathForImageResource(QStringLiteral("Acrobat"));
     auto delegate = std::make_unique<ALAppDelegate>(std::move(services));
     addColumns(ui.table, delegate.get(), rowIcon);
     delegate->setWindow(window.get());
