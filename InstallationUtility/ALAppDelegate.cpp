@@ -58,6 +58,14 @@ bool isLackOfRights(const Platform::FileError& error)
     return (error.code == EACCES || error.code == EPERM) && !error.leftBehind;
 }
 
+// Hands an operation's outcome to the caller's holder, when there is one.
+bool reported(bool result, const std::optional<QString>& description, std::optional<QString>* errorDescription)
+{
+    if (errorDescription)
+        *errorDescription = description;
+    return result;
+}
+
 // Shows the busy cursor while files are copied or removed, or the password prompt is up.
 class WaitCursor {
 public:
@@ -293,16 +301,8 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
     Platform::FileError plain;
     if (files.copyItem(source, destinationFile, &plain))
         return true;
-    std::optional<QString> description;
-    const auto finish = [&](bool result) {
-        if (errorDescription)
-            *errorDescription = description;
-        return result;
-    };
-    if (!isLackOfRights(plain)) {
-        description = plain.description;
-        return finish(false);
-    }
+    if (!isLackOfRights(plain))
+        return reported(false, plain.description, errorDescription);
     // Root must act on the folders the user saw, by names that hold no link and no relative
     // part (pkexec starts the shell in another working folder), and only onto a free
     // destination: `cp -R` would copy into a folder standing there and write through links in it.
@@ -310,24 +310,23 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
     const std::optional<QString> realSource = files.resolvedPath(source, &unresolved);
     const std::optional<QString> realDestination = realSource ? files.resolvedPath(destinationFile, &unresolved)
                                                               : std::nullopt;
-    if (!realDestination) {
-        description = unresolved.description;
-        return finish(false);
-    }
-    if (files.itemExistsAtPath(*realDestination)) {
-        description = format(QStringLiteral("%@; \"%@\" is already taken"), {plain.description, *realDestination});
-        return finish(false);
-    }
+    if (!realDestination)
+        return reported(false, unresolved.description, errorDescription);
+    if (files.itemExistsAtPath(*realDestination))
+        return reported(false,
+                        format(QStringLiteral("%@; \"%@\" is already taken"), {plain.description, *realDestination}),
+                        errorDescription);
     std::optional<QString> output;
+    std::optional<QString> description;
     if (runProcessAsAdministrator(QStringLiteral("cp"),
                                   {QStringLiteral("-R"), Platform::shellSingleQuoted(*realSource),
                                    Platform::shellSingleQuoted(*realDestination)},
                                   &output, &description))
-        return finish(true);
+        return reported(true, description, errorDescription);
     // A cancelled prompt ran nothing; any other failure may have stopped half-way.
     if (description != kPasswordRequired && files.itemExistsAtPath(*realDestination))
         description = format(QStringLiteral("%@; a partial copy may remain at %@"), {description, *realDestination});
-    return finish(false);
+    return reported(false, description, errorDescription);
 }
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
@@ -336,28 +335,19 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     Platform::FileError plain;
     if (files.removeItem(path, &plain))
         return true;
-    std::optional<QString> description;
-    const auto finish = [&](bool result) {
-        if (errorDescription)
-            *errorDescription = description;
-        return result;
-    };
     // Only a copy that could not even be moved aside for lack of rights goes to root; once moved,
     // what is left is named in the description instead.
-    if (!isLackOfRights(plain)) {
-        description = plain.description;
-        return finish(false);
-    }
+    if (!isLackOfRights(plain))
+        return reported(false, plain.description, errorDescription);
     Platform::FileError unresolved;
     const std::optional<QString> realPath = files.resolvedPath(path, &unresolved);
-    if (!realPath) {
-        description = unresolved.description;
-        return finish(false);
-    }
+    if (!realPath)
+        return reported(false, unresolved.description, errorDescription);
     std::optional<QString> output;
+    std::optional<QString> description;
     const bool removed = runProcessAsAdministrator(
         QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(*realPath)}, &output, &description);
-    return finish(removed);
+    return reported(removed, description, errorDescription);
 }
 
 // ---- The row button's action ----------------------------------------------------------------
