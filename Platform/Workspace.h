@@ -14,8 +14,8 @@ public:
     // file identity, not by text; a process whose executable has been deleted or replaced since
     // it started still counts when it was started from that path.
     virtual bool isExecutableRunning(const QString& executablePath) = 0;
-    // Hands the address to the user's browser.
-    virtual bool openURL(const QUrl& url) = 0;
+    // Hands the address to the user's browser; Qt does this alike on every system.
+    virtual bool openURL(const QUrl& url);
 };
 
 std::shared_ptr<Workspace> makeSystemWorkspace();

@@ -1,6 +1,5 @@
 #include "Platform/linux/ProcWorkspace.h"
 
-#include <QDesktopServices>
 #include <QFile>
 
 #include <algorithm>
@@ -84,11 +83,6 @@ bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
             return true;
     }
     return false;
-}
-
-bool ProcWorkspace::openURL(const QUrl& url)
-{
-    return QDesktopServices::openUrl(url);
 }
 
 std::shared_ptr<Workspace> makeSystemWorkspace()

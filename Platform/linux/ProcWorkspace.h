@@ -4,11 +4,10 @@
 
 namespace Platform {
 
-// Finds running executables through /proc/<pid>/exe; hands addresses to the desktop.
+// Finds running executables through /proc/<pid>/exe.
 class ProcWorkspace : public Workspace {
 public:
     bool isExecutableRunning(const QString& executablePath) override;
-    bool openURL(const QUrl& url) override;
 };
 
 }  // namespace Platform

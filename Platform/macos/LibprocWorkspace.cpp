@@ -1,6 +1,5 @@
 #include "Platform/macos/LibprocWorkspace.h"
 
-#include <QDesktopServices>
 #include <QFile>
 
 #include <libproc.h>
@@ -48,11 +47,6 @@ bool LibprocWorkspace::isExecutableRunning(const QString& executablePath)
             return true;
     }
     return false;
-}
-
-bool LibprocWorkspace::openURL(const QUrl& url)
-{
-    return QDesktopServices::openUrl(url);
 }
 
 std::shared_ptr<Workspace> makeSystemWorkspace()

@@ -4,12 +4,10 @@
 
 namespace Platform {
 
-// Finds running executables through libproc (proc_listallpids, proc_pidpath); hands addresses
-// to the desktop.
+// Finds running executables through libproc (proc_listallpids, proc_pidpath).
 class LibprocWorkspace : public Workspace {
 public:
     bool isExecutableRunning(const QString& executablePath) override;
-    bool openURL(const QUrl& url) override;
 };
 
 }  // namespace Platform
