@@ -47,6 +47,15 @@ protected:
         return *static_cast<ALAppDelegate*>(nib.delegate.get());
     }
 
+    // The same, with a real administrator shell in place of the scripted one.
+    ALAppDelegate& loadWindow(std::shared_ptr<Platform::AdministratorShell> shell)
+    {
+        Platform::Services services = fakes.services(mainBundle);
+        services.administratorShell = std::move(shell);
+        nib = loadMainWindowNib(services);
+        return *static_cast<ALAppDelegate*>(nib.delegate.get());
+    }
+
     // An Acrobat bundle under the applications folder, registered with the fake registry.
     QString addAcrobat(const QString& relativePath, const std::optional<QString>& version,
                        const std::optional<QString>& name = QStringLiteral("Adobe Acrobat Pro"),

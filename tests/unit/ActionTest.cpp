@@ -218,10 +218,7 @@ TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
         acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
         Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
                                  QStringLiteral("2.4"));
-        Platform::Services services = fakes.services(mainBundle);
-        services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
-        nib = loadMainWindowNib(services);
-        auto& d = *static_cast<ALAppDelegate*>(nib.delegate.get());
+        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
         d.searchForAcrobat();
         d.table()->selectRow(0);
         fakes.fileManager->failingRemovals.insert(pluginPath(d));

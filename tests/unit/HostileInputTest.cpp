@@ -354,10 +354,7 @@ TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfSh
     fakes.fileManager->failingCopies = {destination};
     fakes.fileManager->failingRemovals = {destination};
 
-    Platform::Services services = fakes.services(mainBundle);
-    services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
-    nib = loadMainWindowNib(services);
-    auto& d = *static_cast<ALAppDelegate*>(nib.delegate.get());
+    auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
     d.searchForAcrobat();
     d.table()->selectRow(0);
 
@@ -434,10 +431,7 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         fakes = FakeServices();
         fakes.registry->applications = {acrobatPath};
         fakes.supportFolders = {supportFolder};
-        Platform::Services services = fakes.services(mainBundle);
-        services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
-        nib = loadMainWindowNib(services);
-        auto& d = *static_cast<ALAppDelegate*>(nib.delegate.get());
+        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
         const auto report = Fixtures::runAsPlainUser([&] {
             d.searchForAcrobat();
             plant();
