@@ -6,7 +6,7 @@
 # build/screenshot.png, prints that path and closes the window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh run
 app="$PWD/build/InstallationUtility.app/Contents/MacOS/InstallationUtility"
 
 if [ "${1:-}" != "--system" ]; then

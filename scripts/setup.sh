@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
-# Installs whatever this project needs from Debian's packages, then configures and builds it.
-# Usage: scripts/setup.sh [--no-build]
+# Installs what this project needs from Debian's packages, then configures and builds it.
+# Usage: scripts/setup.sh run|test [--no-build]
+#   run    what building and running the application needs; builds the application alone
+#   test   that, plus what only the tests, benchmarks and checks need; builds everything
 set -euo pipefail
 cd "$(dirname "$0")/.."
+purpose="${1:-test}"
+case "$purpose" in
+  run | test) ;;
+  *) echo "Usage: scripts/setup.sh run|test [--no-build]" >&2; exit 2 ;;
+esac
 
-packages=(
-  build-essential cmake ninja-build pkg-config dpkg-dev
+# Building and running the application, its demo set (python3 writes the sample Info.plists) and
+# the headless screenshot that scripts/run.sh takes without a display.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
-  libplist-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core python3
+  libplist-dev libexpat1-dev python3
+  xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core
+)
+# Only the tests need these: GoogleTest and Benchmark, the Debian package build, the screen-reader
+# stack, and clang for the fuzzer and the sanitizers.
+test_packages=(
+  dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev
   dbus at-spi2-core python3-pyatspi
   clang libclang-rt-14-dev
 )
+
+packages=("${run_packages[@]}")
+[ "$purpose" = run ] || packages+=("${test_packages[@]}")
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,7 +42,12 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ "${1:-}" != "--no-build" ]; then
-  cmake --preset default
-  cmake --build --preset default
+if [ "${2:-}" != "--no-build" ]; then
+  if [ "$purpose" = run ]; then
+    cmake --preset app
+    cmake --build --preset app
+  else
+    cmake --preset default
+    cmake --build --preset default
+  fi
 fi

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh test
 ctest --preset default
 
 # A bounded fuzzing run over the Info.plist readers (clang, libFuzzer, ASan and UBSan).
