@@ -6,9 +6,11 @@
 #include "Platform/Paths.h"
 #include "Platform/PropertyList.h"
 #include "Platform/PropertyListCache.h"
+#include "Platform/RootOnlyFolder.h"
 
 #include <QApplication>
 #include <QColor>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
 #include <QUrl>
@@ -51,11 +53,24 @@ std::optional<QString> stringEntry(const QVariantMap& map, const QString& key)
     return Platform::textOf(map.value(key));
 }
 
-// Root is asked only to make up for the user's missing rights, never for a failure that it
-// cannot or should not mend (a full disk, a read-only file system, an item in the way).
+// Root is asked only to make up for the user's missing rights on the folder that holds the item,
+// never for a failure that it cannot or should not mend (a full disk, a read-only file system,
+// an item in the way, a source the user may not read).
 bool isLackOfRights(const Platform::FileError& error)
 {
-    return (error.code == EACCES || error.code == EPERM) && !error.leftBehind;
+    return (error.code == EACCES || error.code == EPERM) && error.inHoldingFolder && !error.leftBehind;
+}
+
+// Why root must not be asked to act on the item at a real path: someone else could change the
+// folder that holds it, or (for a copy) something already stands where the copy would go.
+std::optional<QString> rootRefusal(Platform::FileManager& files, const QString& realPath, bool creating)
+{
+    if (auto reason = Platform::whyOthersCanChange(QFileInfo(realPath).path()))
+        return reason;
+    Platform::FileError taken;
+    if (creating && !files.nothingAtPath(realPath, &taken))
+        return taken.description;
+    return std::nullopt;
 }
 
 // Hands an operation's outcome to the caller's holder, when there is one.
@@ -304,18 +319,17 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
     if (!isLackOfRights(plain))
         return reported(false, plain.description, errorDescription);
     // Root must act on the folders the user saw, by names that hold no link and no relative
-    // part (pkexec starts the shell in another working folder), and only onto a free
-    // destination: `cp -R` would copy into a folder standing there and write through links in it.
+    // part (pkexec starts the shell in another working folder), only where nobody else can
+    // change them, and only onto a free destination: `cp -R` would copy into a folder standing
+    // there and write through links in it.
     Platform::FileError unresolved;
     const std::optional<QString> realSource = files.resolvedPath(source, &unresolved);
     const std::optional<QString> realDestination = realSource ? files.resolvedPath(destinationFile, &unresolved)
                                                               : std::nullopt;
     if (!realDestination)
         return reported(false, unresolved.description, errorDescription);
-    if (files.itemExistsAtPath(*realDestination))
-        return reported(false,
-                        format(QStringLiteral("%@; \"%@\" is already taken"), {plain.description, *realDestination}),
-                        errorDescription);
+    if (const auto refusal = rootRefusal(files, *realDestination, true))
+        return reported(false, format(QStringLiteral("%@; %@"), {plain.description, refusal}), errorDescription);
     std::optional<QString> output;
     std::optional<QString> description;
     if (runProcessAsAdministrator(QStringLiteral("cp"),
@@ -324,7 +338,7 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
                                   &output, &description))
         return reported(true, description, errorDescription);
     // A cancelled prompt ran nothing; any other failure may have stopped half-way.
-    if (description != kPasswordRequired && files.itemExistsAtPath(*realDestination))
+    if (description != kPasswordRequired && !files.nothingAtPath(*realDestination))
         description = format(QStringLiteral("%@; a partial copy may remain at %@"), {description, *realDestination});
     return reported(false, description, errorDescription);
 }
@@ -343,6 +357,8 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     const std::optional<QString> realPath = files.resolvedPath(path, &unresolved);
     if (!realPath)
         return reported(false, unresolved.description, errorDescription);
+    if (const auto refusal = rootRefusal(files, *realPath, false))
+        return reported(false, format(QStringLiteral("%@; %@"), {plain.description, refusal}), errorDescription);
     std::optional<QString> output;
     std::optional<QString> description;
     const bool removed = runProcessAsAdministrator(

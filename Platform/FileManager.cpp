@@ -44,13 +44,15 @@ QString reason(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-void report(FileError* error, int code, const QString& description, const std::optional<QString>& leftBehind = {})
+void report(FileError* error, int code, const QString& description, const std::optional<QString>& leftBehind = {},
+            bool inHoldingFolder = false)
 {
     if (!error)
         return;
     error->code = code;
     error->description = description;
     error->leftBehind = leftBehind;
+    error->inHoldingFolder = inHoldingFolder;
 }
 
 // An item's path split into its folder and its own name, trailing slashes ignored. None for a
@@ -280,22 +282,28 @@ bool LocalFileManager::fileExistsAtPath(const QString& path)
     return !path.isEmpty() && ::stat(toPath(path).c_str(), &info) == 0;
 }
 
-bool LocalFileManager::itemExistsAtPath(const QString& path)
+bool LocalFileManager::nothingAtPath(const QString& path, FileError* error)
 {
-    return !path.isEmpty() && anythingAt(toPath(path));
+    struct stat info;
+    const int code = path.isEmpty() ? EINVAL : ::lstat(toPath(path).c_str(), &info) == 0 ? EEXIST : errno;
+    if (code == ENOENT)
+        return true;
+    report(error, code, QStringLiteral("%1 is not free: %2").arg(shown(toPath(path)), reason(code)));
+    return false;
 }
 
 bool LocalFileManager::copyItem(const QString& source, const QString& destination, FileError* error)
 {
     const std::optional<ItemPath> target = itemPath(destination);
     const fs::path from = toPath(source);
-    const auto failed = [&](int code, const std::optional<QString>& leftBehind = std::nullopt) {
+    const auto failed = [&](int code, const std::optional<QString>& leftBehind = std::nullopt,
+                            bool inHoldingFolder = false) {
         QString description =
             QStringLiteral("Could not copy %1 to %2: %3")
                 .arg(shown(from), target ? shown(target->item) : shown(toPath(destination)), reason(code));
         if (leftBehind)
             description += QStringLiteral("; what is left is at \"%1\"").arg(*leftBehind);
-        report(error, code, description, leftBehind);
+        report(error, code, description, leftBehind, inHoldingFolder);
         return false;
     };
     if (source.isEmpty() || !target)
@@ -317,13 +325,14 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
     sweepLeftovers(target->folder, target->name);
     std::string stagingTemplate = (target->folder / (siblingPrefix(target->name) + "XXXXXX")).native();
     if (!::mkdtemp(stagingTemplate.data()))
-        return failed(errno);
+        return failed(errno, std::nullopt, true);
     const fs::path staging(stagingTemplate);
     const fs::path staged = staging / target->name;
     const int lock = lockFolder(staging);
 
     std::error_code copyError;
     bool copied = false;
+    bool renameFailed = false;
     if (lock < 0) {
         copyError.assign(errno, std::generic_category());
     } else {
@@ -336,6 +345,7 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
             if (const int code = renameNoReplace(staged, target->item)) {
                 copyError.assign(code, std::generic_category());
                 copied = false;
+                renameFailed = true;
             }
         }
     }
@@ -349,16 +359,17 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
     }
     const std::optional<QString> leftBehind =
         cleanup ? std::optional(QFile::decodeName(QByteArray::fromStdString(staging.native()))) : std::nullopt;
-    return failed(copyError ? copyError.value() : EIO, leftBehind);
+    return failed(copyError ? copyError.value() : EIO, leftBehind, renameFailed);
 }
 
 bool LocalFileManager::removeItem(const QString& path, FileError* error)
 {
     const std::optional<ItemPath> target = itemPath(path);
-    const auto failed = [&](int code) {
+    const auto failed = [&](int code, bool inHoldingFolder = false) {
         report(error, code,
                QStringLiteral("Could not remove %1: %2")
-                   .arg(target ? shown(target->item) : shown(toPath(path)), reason(code)));
+                   .arg(target ? shown(target->item) : shown(toPath(path)), reason(code)),
+               std::nullopt, inHoldingFolder);
         return false;
     };
     if (!target)
@@ -379,7 +390,7 @@ bool LocalFileManager::removeItem(const QString& path, FileError* error)
     if (code != 0) {
         if (lock >= 0)
             ::close(lock);
-        return failed(code);
+        return failed(code, true);
     }
     std::error_code removal;
     bool removed = false;

@@ -16,6 +16,10 @@ struct FileError {
     QString description;
     // Something the attempt moved aside or made and could not clear away again.
     std::optional<QString> leftBehind;
+    // Whether the step that failed was making, renaming or removing an entry of the folder that
+    // holds the item, the one failure that more rights on that folder can mend; not reading what
+    // is copied, nor working inside a copy.
+    bool inHoldingFolder = false;
 };
 
 class FileManager {
@@ -23,8 +27,10 @@ public:
     virtual ~FileManager() = default;
     // Whether anything (file, folder, link to an existing item) is at the path.
     virtual bool fileExistsAtPath(const QString& path) = 0;
-    // Whether anything at all is at the path itself, a dangling link included; links are not followed.
-    virtual bool itemExistsAtPath(const QString& path) = 0;
+    // Whether nothing at all is at the path itself: true only when the system answers that there
+    // is no such entry. An item, a dangling link or a folder on the way that may not be searched
+    // all answer false, described in `error`. Links are not followed.
+    virtual bool nothingAtPath(const QString& path, FileError* error = nullptr) = 0;
     // Copies a file or folder tree to the destination path, which must not exist yet.
     virtual bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) = 0;
     // Removes a file or folder tree; a link is removed, never followed.
@@ -42,7 +48,7 @@ public:
 class LocalFileManager : public FileManager {
 public:
     bool fileExistsAtPath(const QString& path) override;
-    bool itemExistsAtPath(const QString& path) override;
+    bool nothingAtPath(const QString& path, FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
     bool removeItem(const QString& path, FileError* error = nullptr) override;
     std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;

@@ -2,6 +2,8 @@
 
 #include <QProcess>
 
+#include <sys/stat.h>
+
 namespace Platform {
 
 ProcessRun runToEnd(const QString& program, const QStringList& arguments)
@@ -11,6 +13,9 @@ ProcessRun runToEnd(const QString& program, const QStringList& arguments)
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
+    // Whatever umask we were started with, what root makes for us is never group- or
+    // world-writable: others could then change code that Acrobat loads.
+    process.setChildProcessModifier([] { ::umask(022); });
     process.start();
     if (!process.waitForStarted(-1)) {
         run.errorString = process.errorString();

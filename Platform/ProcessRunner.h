@@ -20,8 +20,8 @@ struct ProcessRun {
     bool succeeded() const { return exited && exitCode == 0; }
 };
 
-// Runs the program with nothing on its standard input and waits, without a time limit, for it
-// to end: the user may take as long as they like at a password prompt.
+// Runs the program with nothing on its standard input and the umask 022, and waits, without a
+// time limit, for it to end: the user may take as long as they like at a password prompt.
 ProcessRun runToEnd(const QString& program, const QStringList& arguments);
 
 // A successful command's output as the caller gets it: without the one newline that ends it.

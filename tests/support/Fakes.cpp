@@ -9,7 +9,7 @@ bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileEr
     if (error)
         *error = {code,
                   QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
-                  std::nullopt};
+                  std::nullopt, true};
     return false;
 }
 

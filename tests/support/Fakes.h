@@ -17,6 +17,7 @@ public:
     QSet<QString> failingCopies;  // destinations whose plain copy fails, before anything is made
     QSet<QString> failingRemovals;  // paths whose plain removal fails, before anything is moved
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
+    // Each stands for a refusal of the folder that holds the item.
     QHash<QString, int> failureCodes;
     QStringList copies;  // every copy asked for, "source -> destination"
     QStringList removals;

@@ -389,9 +389,9 @@ TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfSh
 }
 
 // As a plain user, with pkexec standing in (it notes each command, then runs it as that same
-// user): root is asked only where the user's own rights fall short onto a free destination, by
-// the real path; never into a folder planted after discovery; and a removal never leaves half a
-// copy under the real name.
+// user): root is asked only where the user's own rights on the plug-in folder fall short, onto a
+// free destination, by the real path, and only where nobody but root can change that path; never
+// into a folder planted after discovery; and a removal never leaves half a copy under the real name.
 TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThroughAPlantedFolder)
 {
     if (::geteuid() != 0)
@@ -533,6 +533,78 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         ASSERT_EQ(aside.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
             << seen.log.first().toStdString();
+    }
+
+    // Where anyone but root could change the path while the prompt is up, root is never asked.
+    constexpr uid_t kOtherUser = Fixtures::kPlainUser - 1;
+    const auto own = [](const QString& path, uid_t user, gid_t group, mode_t mode) {
+        ::chown(QFile::encodeName(path).constData(), user, group);
+        ::chmod(QFile::encodeName(path).constData(), mode);
+    };
+    const QString copyToPlant = QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
+    const struct {
+        const char* name;
+        std::function<void(const QString& plugins)> arrange;
+        QString why;  // what the log line says; empty: that the plain failure is reported as it is
+    } refusals[] = {
+        {"a plug-in folder of another user's that the user cannot search, with a planted copy inside",
+         [&](const QString& plugins) {
+             QDir().mkpath(plugins + copyToPlant);
+             QFile::link(secret, plugins + copyToPlant + QStringLiteral("/Info.plist"));
+             Fixtures::chownTree(plugins, kOtherUser);
+             own(plugins, kOtherUser, kOtherUser, 0700);
+         },
+         QStringLiteral("(owner uid %1, mode 0700)").arg(kOtherUser)},
+        {"root's plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 0775); },
+         QStringLiteral("(owner uid 0, mode 0775)")},
+        {"root's sticky plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 01775); },
+         QStringLiteral("(owner uid 0, mode 1775)")},
+        {"the user's own plug-in folder made read-only",
+         [&](const QString& p) { own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0555); },
+         QStringLiteral("(owner uid %1, mode 0555)").arg(Fixtures::kPlainUser)},
+        {"an installer of the user's with a file the user cannot read",
+         [&](const QString& p) {
+             own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0755);
+             Fixtures::chownTree(plugin, Fixtures::kPlainUser);
+             ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0);
+         },
+         QString()},
+        {"root's plug-in folder under a folder of the user's",
+         [&](const QString& p) { own(p.left(p.indexOf(QStringLiteral("/Adobe"))), Fixtures::kPlainUser, 0, 0755); },
+         QStringLiteral("(owner uid %1, mode 0755)").arg(Fixtures::kPlainUser)},
+        {"a copy in root's plug-in folder under a folder of the user's",
+         [&](const QString& p) {
+             Fixtures::makePluginCopy(p + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+             own(p.left(p.indexOf(QStringLiteral("/Adobe"))), Fixtures::kPlainUser, 0, 0755);
+         },
+         QStringLiteral("(owner uid %1, mode 0755)").arg(Fixtures::kPlainUser)},
+    };
+    int number = 0;
+    for (const auto& row : refusals) {
+        SCOPED_TRACE(row.name);
+        const QString rowSupport = temp.filePath(QStringLiteral("Support %1").arg(++number));
+        const QString plugins = rowSupport + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
+        QDir().mkpath(plugins);
+        row.arrange(plugins);
+        const QStringList before = tree(rowSupport);
+        const Seen seen = click(rowSupport, [] {});
+        Fixtures::chownTree(plugin, 0);
+        ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0644);
+        EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(seen.log.size(), 1);
+        if (row.why.isEmpty()) {
+            EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied")))
+                << seen.log.first().toStdString();
+            EXPECT_FALSE(seen.log.first().contains(QStringLiteral("other than root")))
+                << "refused for the source alone";
+        } else {
+            EXPECT_TRUE(seen.log.first().contains(QStringLiteral("can be changed by users other than root ") + row.why))
+                << seen.log.first().toStdString();
+        }
+        EXPECT_EQ(tree(rowSupport), before);
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "root's own");
     }
 }
 #endif

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using Platform::PkexecAdministratorShell;
 
 namespace {
@@ -51,6 +53,15 @@ TEST_F(PlatformPkexecShellTest, SuccessGivesStandardOutputLessOneNewline)
     EXPECT_EQ(*result.output, "a b\n");
     EXPECT_FALSE(result.errorNumber);
     EXPECT_FALSE(result.errorMessage);
+}
+
+TEST_F(PlatformPkexecShellTest, RootsCommandNeverInheritsAnOpenUmask)
+{
+    const mode_t ours = ::umask(0);
+    const auto result = run("shift; exec \"$@\"", "umask");
+    ::umask(ours);
+    ASSERT_TRUE(result.succeeded());
+    EXPECT_EQ(*result.output, "0022") << "what root copies must not be writable by others";
 }
 
 TEST_F(PlatformPkexecShellTest, EveryFailureIsDescribedAndOnlyADismissedPromptCountsAsCancelled)
