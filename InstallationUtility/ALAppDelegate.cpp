@@ -370,35 +370,40 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
 
 void ALAppDelegate::smartInstallation(QObject*)
 {
-    const int row = m_table ? m_table->selectedRow() : -1;
+    installOrUninstall(m_table ? m_table->selectedRow() : -1);
+}
+
+ALActionOutcome ALAppDelegate::installOrUninstall(int row)
+{
     // A selection left over from an older list counts as none.
     if (row < 0 || row >= m_acrobatInstances.size())
-        return;
+        return ALActionOutcome::noSuchRow;
     const QVariantMap instance = m_acrobatInstances.at(row);
     if (applicationIsRunning(instance.value(ALKey::Path).toString())) {
         showError(kRunningMessage);
-        return;
+        return ALActionOutcome::acrobatRunning;
     }
     std::optional<QString> errorDescription;
-    if (instance.contains(ALKey::FW))
-        removePlugin(instance, &errorDescription);
-    else
-        installPlugin(instance, &errorDescription);
+    const bool done = instance.contains(ALKey::FW) ? removePlugin(instance, &errorDescription)
+                                                   : installPlugin(instance, &errorDescription);
     if (errorDescription) {
         showError(kNoAccessMessage);
         m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
     }
     searchForAcrobat();
+    return done ? ALActionOutcome::done : ALActionOutcome::failed;
 }
 
-void ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
+bool ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
 {
     WaitCursor busy;
+    bool removedAll = true;
     for (const QVariant& copy : instance.value(ALKey::FW).toList())
-        rootEraseFile(copy.toMap().value(ALKey::Path).toString(), errorDescription);
+        removedAll &= rootEraseFile(copy.toMap().value(ALKey::Path).toString(), errorDescription);
+    return removedAll;
 }
 
-void ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
+bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
 {
     const unsigned version = Platform::majorVersion(stringEntry(instance, ALKey::Version));
     const QString acrobatPath = instance.value(ALKey::Path).toString();
@@ -421,6 +426,7 @@ void ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     }
     if (!installed)
         showError(version < 15 ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
+    return installed;
 }
 
 bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)

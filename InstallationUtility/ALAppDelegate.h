@@ -18,6 +18,14 @@ class QLabel;
 // Where we ask people who removed Foldwise what made them leave.
 extern const char* const ALUninstallWebPage;
 
+// What one press of a row's button came to.
+enum class ALActionOutcome {
+    noSuchRow,  // no row selected, or one the list no longer has: nothing happened
+    acrobatRunning,  // refused with the running alert; nothing touched
+    done,  // installed, or every copy removed
+    failed,  // described to the user in alerts (and the log line when there is a description)
+};
+
 // Owns the application's state: the Acrobat installations found, the snapshot taken at launch,
 // and every behaviour of the window: launch, discovery, installing and removing, the table's data.
 class ALAppDelegate : public QObject, public Platform::ApplicationDelegate, public Platform::TableDataSource {
@@ -59,6 +67,8 @@ public:
 
     // The row button's action: installs into, or removes from, the selected row's Acrobat.
     void smartInstallation(QObject* sender);
+    // The same for the given row, telling how it went; discovery runs again unless nothing was done.
+    ALActionOutcome installOrUninstall(int row);
     bool applicationIsRunning(const QString& acrobatPath);
 
     // The table's questions.
@@ -78,8 +88,8 @@ private:
     QVariantList installedCopies(const QString& acrobatPath, unsigned version) const;
     QVariantMap installedCopyRecord(const QString& pluginPath) const;
     void resizeWindowToRecords();
-    void installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
-    void removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    bool installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    bool removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
     void showError(const QString& message);
 
     Platform::Services m_services;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 #include <memory>
+#include <optional>
+#include <sys/types.h>
 
 namespace Platform {
 
@@ -18,6 +20,7 @@ public:
     virtual bool openURL(const QUrl& url);
 };
 
-std::shared_ptr<Workspace> makeSystemWorkspace();
+// The running processes of this machine; with a user, only that user's processes count.
+std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser = std::nullopt);
 
 }  // namespace Platform

@@ -61,7 +61,11 @@ bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
     const std::optional<std::string> wantedResolved = resolvedPath(wanted);
     static const std::string deletedMark = " (deleted)";
     for (const unsigned long id : processIds()) {
-        const std::string link = "/proc/" + std::to_string(id) + "/exe";
+        const std::string folder = "/proc/" + std::to_string(id);
+        struct stat owner;
+        if (m_onlyUser && (::stat(folder.c_str(), &owner) != 0 || owner.st_uid != *m_onlyUser))
+            continue;
+        const std::string link = folder + "/exe";
         struct stat running;
         // Processes we may not look at, kernel threads, and ones that just ended.
         if (::stat(link.c_str(), &running) != 0)
@@ -85,9 +89,9 @@ bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
     return false;
 }
 
-std::shared_ptr<Workspace> makeSystemWorkspace()
+std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser)
 {
-    return std::make_shared<ProcWorkspace>();
+    return std::make_shared<ProcWorkspace>(onlyUser);
 }
 
 }  // namespace Platform

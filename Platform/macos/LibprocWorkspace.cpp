@@ -34,6 +34,11 @@ bool LibprocWorkspace::isExecutableRunning(const QString& executablePath)
     ids.resize(size_t(count));
     std::sort(ids.begin(), ids.end());
     for (const pid_t id : ids) {
+        struct proc_bsdinfo owner;
+        if (m_onlyUser
+            && (proc_pidinfo(id, PROC_PIDTBSDINFO, 0, &owner, sizeof owner) != int(sizeof owner)
+                || owner.pbi_uid != *m_onlyUser))
+            continue;
         char path[PROC_PIDPATHINFO_MAXSIZE];
         // Fails for processes of other users we may not look at.
         if (proc_pidpath(id, path, sizeof path) <= 0)
@@ -49,9 +54,9 @@ bool LibprocWorkspace::isExecutableRunning(const QString& executablePath)
     return false;
 }
 
-std::shared_ptr<Workspace> makeSystemWorkspace()
+std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser)
 {
-    return std::make_shared<LibprocWorkspace>();
+    return std::make_shared<LibprocWorkspace>(onlyUser);
 }
 
 }  // namespace Platform

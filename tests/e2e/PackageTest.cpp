@@ -68,6 +68,7 @@ TEST_F(PackageTest, DebianPackageRunsFromItsUnpackedTree)
     QSettings entry(root + QStringLiteral("/usr/share/applications/foldwise-installer.desktop"), QSettings::IniFormat);
     EXPECT_EQ(entry.value(QStringLiteral("Desktop Entry/Exec")).toString(), QStringLiteral("foldwise-installer"));
     EXPECT_EQ(entry.value(QStringLiteral("Desktop Entry/Icon")).toString(), QStringLiteral("foldwise-installer"));
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/share/man/man1/foldwise-installer.1.gz")).isFile());
 
     addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
     launch(launcher.filePath());

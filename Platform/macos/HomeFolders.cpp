@@ -1,0 +1,10 @@
+#include "Platform/SearchPaths.h"
+
+namespace Platform {
+
+QString applicationSupportDirectoryInHome(const QString& home)
+{
+    return home + QStringLiteral("/Library/Application Support");
+}
+
+}  // namespace Platform

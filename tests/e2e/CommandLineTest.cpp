@@ -1,0 +1,218 @@
+#include "tests/e2e/Desktop.h"
+#include "tests/support/Fixtures.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace E2E;
+
+namespace {
+
+const QString kCopyInfo = QStringLiteral("/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
+
+QStringList treeOf(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries.append(it.next());
+    entries.sort();
+    return entries;
+}
+
+}  // namespace
+
+// The program started with arguments, as a fleet tool starts it: no display, fixture Acrobats in
+// a fresh home, and only its output and exit status to go by.
+class CommandLine : public ::testing::Test {
+protected:
+    QTemporaryDir temp;
+    QString home, applications, support;
+    QString acrobat11, acrobat2017;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(temp.isValid());
+        // Plain users must reach the fixtures, as they reach /Applications.
+        ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
+        home = QFileInfo(temp.path()).canonicalFilePath() + QStringLiteral("/home");
+        applications = home + QStringLiteral("/Applications");
+        support = home + QStringLiteral("/.local/share");
+        acrobat11 =
+            Fixtures::makeAcrobat(applications + QStringLiteral("/Acrobat 11/Acrobat.app"), QStringLiteral("11.0.23"));
+        acrobat2017 = Fixtures::makeAcrobat(applications + QStringLiteral("/Acrobat 2017/Acrobat.app"),
+                                            QStringLiteral("17.012.20098"));
+        ASSERT_TRUE(QDir().mkpath(acrobat11 + QStringLiteral("/Contents/Plug-ins")));
+        ASSERT_TRUE(QDir().mkpath(support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins")));
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("HOME"), home);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), support);
+        environment.insert(QStringLiteral("FOLDWISE_APPLICATION_DIRS"), applications);
+        return environment;
+    }
+
+    CommandResult run(const QStringList& arguments, const QStringList& asUser = {})
+    {
+        // setpriv gives up root for the plain user before the program starts.
+        const QString program = asUser.isEmpty() ? QStringLiteral(FOLDWISE_APP_EXECUTABLE) : QStringLiteral("setpriv");
+        const QStringList all =
+            asUser.isEmpty() ? arguments : asUser + QStringList{QStringLiteral(FOLDWISE_APP_EXECUTABLE)} + arguments;
+        const CommandResult result = runCommand(program, all, environment(), 60s);
+        EXPECT_TRUE(result.finished) << arguments.join(QLatin1Char(' ')).toStdString();
+        return result;
+    }
+
+    static QJsonArray listed(const CommandResult& result)
+    {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(result.output, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << result.output.toStdString();
+        return document.array();
+    }
+};
+
+TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
+{
+    const QString plugins2017 = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
+    CommandResult result = run({QStringLiteral("--list"), QStringLiteral("--json")});
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    const QJsonArray before = listed(result);
+    ASSERT_EQ(before.size(), 2);
+    const QJsonObject first = before.at(0).toObject();
+    EXPECT_EQ(first.keys(),
+              (QStringList{"copies", "majorVersion", "path", "pluginFolders", "running", "title", "version"}));
+    EXPECT_EQ(first.value("title").toString(), QStringLiteral("Adobe Acrobat Pro 11.0.23"));
+    EXPECT_EQ(first.value("path").toString(), acrobat11);
+    EXPECT_TRUE(first.value("version").isNull());
+    EXPECT_EQ(first.value("majorVersion").toInt(), 11);
+    EXPECT_EQ(first.value("pluginFolders").toArray(), QJsonArray{acrobat11 + QStringLiteral("/Contents/Plug-ins")});
+    EXPECT_EQ(first.value("copies").toArray(), QJsonArray());
+    EXPECT_EQ(first.value("running").toBool(true), false);
+    EXPECT_EQ(before.at(1).toObject().value("pluginFolders").toArray(), QJsonArray{plugins2017});
+
+    result = run({QStringLiteral("--install"), QStringLiteral("--all")});
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(QString::fromUtf8(result.output),
+              acrobat11 + QStringLiteral(": installed\n") + acrobat2017 + QStringLiteral(": installed\n"));
+    const QJsonArray after = listed(run({QStringLiteral("--list"), QStringLiteral("--json")}));
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after.at(1).toObject().value("version").toString(), QStringLiteral("2.5"));
+    EXPECT_EQ(
+        after.at(1).toObject().value("copies").toArray(),
+        (QJsonArray{QJsonObject{{"path", plugins2017 + QStringLiteral("/Foldwise.acroplugin")}, {"version", "2.5"}}}));
+    EXPECT_TRUE(QFile::exists(acrobat11 + QStringLiteral("/Contents/Plug-ins") + kCopyInfo));
+
+    const QStringList installed = treeOf(home);
+    result = run({QStringLiteral("--install"), QStringLiteral("--all")});
+    EXPECT_EQ(result.exitCode, 0) << "running it again is no failure";
+    EXPECT_TRUE(QString::fromUtf8(result.output).contains(QStringLiteral(": already installed")));
+    EXPECT_EQ(treeOf(home), installed);
+
+    result = run({QStringLiteral("--uninstall"), acrobat2017 + QLatin1Char('/')});
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(plugins2017 + QStringLiteral("/Foldwise.acroplugin")));
+    EXPECT_TRUE(QFile::exists(acrobat11 + QStringLiteral("/Contents/Plug-ins") + kCopyInfo)) << "the other stays";
+
+    result = run({QStringLiteral("--uninstall"), temp.filePath(QStringLiteral("Elsewhere.app"))});
+    EXPECT_EQ(result.exitCode, 2) << "a path that names no installation";
+    EXPECT_TRUE(QFile::exists(acrobat11 + QStringLiteral("/Contents/Plug-ins") + kCopyInfo));
+    EXPECT_EQ(run({QStringLiteral("--lsit")}).exitCode, 2);
+
+    QDir(applications).removeRecursively();
+    result = run({QStringLiteral("--list")});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_TRUE(result.errors.contains("Acrobat is not found"));
+}
+
+TEST_F(CommandLine, ARunningAcrobatIsSkippedAndSaysWhy)
+{
+    const QString executable = acrobat2017 + QStringLiteral("/Contents/MacOS/AdobeAcrobat");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(executable).path()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), executable));
+    ChildProcess running(executable, {QStringLiteral("60")});
+    ASSERT_TRUE(running.started());
+    const QStringList before = treeOf(home);
+    const CommandResult result = run({QStringLiteral("--install"), acrobat2017});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_TRUE(QString::fromUtf8(result.errors)
+                    .contains(acrobat2017
+                              + QStringLiteral(": Please close Acrobat before installing or uninstalling "
+                                               "Foldwise.")))
+        << result.errors.toStdString();
+    EXPECT_EQ(treeOf(home), before);
+    const QJsonArray rows = listed(run({QStringLiteral("--list"), QStringLiteral("--json")}));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows.at(1).toObject().value("running").toBool());
+}
+
+TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
+{
+    if (::geteuid() != 0)
+        FAIL() << "runs as root, to start the program as a plain user";
+    // Acrobat 11's plug-in folder is root's alone: the plain user's copy fails for lack of rights.
+    const QStringList before = treeOf(home);
+    const CommandResult result =
+        run({QStringLiteral("--install"), acrobat11, QStringLiteral("--no-prompt")},
+            {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")});
+    EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.contains("--no-prompt does not ask")) << result.errors.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(result.errors)
+                    .contains(acrobat11
+                              + QStringLiteral(": Can't perform operation, probably there is no access to the "
+                                               "selected location")));
+    EXPECT_EQ(treeOf(home), before);
+}
+
+TEST_F(CommandLine, RootWorksForAUserWithTheirRights)
+{
+    if (::geteuid() != 0)
+        FAIL() << "runs as root, to work for another user";
+    const QString user = QStringLiteral("foldwise-e2e");
+    const QString userHome = temp.filePath(QStringLiteral("user home"));
+    runCommand(QStringLiteral("userdel"), {user}, QProcessEnvironment::systemEnvironment());
+    const CommandResult added = runCommand(QStringLiteral("useradd"),
+                                           {QStringLiteral("--home-dir"), userHome, QStringLiteral("--no-create-home"),
+                                            QStringLiteral("--user-group"), user},
+                                           QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(added.succeeded()) << added.errors.toStdString();
+    const QString plugins = userHome + QStringLiteral("/.local/share/Adobe/Acrobat/2017/Plug-Ins");
+    ASSERT_TRUE(QDir().mkpath(plugins));
+    const CommandResult owned = runCommand(QStringLiteral("chown"), {QStringLiteral("-R"), user + ':' + user, userHome},
+                                           QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(owned.succeeded());
+    struct stat account;
+    ASSERT_EQ(::stat(QFile::encodeName(userHome).constData(), &account), 0);
+
+    const CommandResult result = run({QStringLiteral("--install"), acrobat2017, QStringLiteral("--user"), user});
+    runCommand(QStringLiteral("userdel"), {user}, QProcessEnvironment::systemEnvironment());
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(QString::fromUtf8(result.output),
+              acrobat2017 + QStringLiteral(" (user ") + user + QStringLiteral("): installed\n"));
+    ASSERT_TRUE(QFile::exists(plugins + kCopyInfo));
+    for (const QString& path : treeOf(plugins)) {
+        struct stat info;
+        ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_uid, account.st_uid) << path.toStdString();
+        EXPECT_EQ(info.st_gid, account.st_gid) << path.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin")))
+        << "root's own folder is left alone";
+}
