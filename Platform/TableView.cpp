@@ -378,9 +378,11 @@ void TableView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // Only a row the user chose is acted on; a key held down acts once, not once per repeat.
+        if (selected < 0)
+            break;
         setKeyboardFocusVisible(true);
-        // A key held down acts once, not once per repeat.
-        if (!event->isAutoRepeat() && selected >= 0)
+        if (!event->isAutoRepeat())
             performClickOnCellAtColumn(buttonColumnForRow(selected), selected);
         break;
     default:
@@ -404,10 +406,10 @@ void TableView::moveSelectionTo(int row)
 void TableView::focusInEvent(QFocusEvent* event)
 {
     QTableView::focusInEvent(event);
-    if (selectedRow() < 0)
-        selectRow(0);
+    // Only Tab chooses a row on arrival: the focus Qt gives the window's only control at launch,
+    // or back after a panel, leaves the selection as the user left it.
     if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
-        setKeyboardFocusVisible(true);
+        enterByKeyboard();
     else if (event->reason() == Qt::MouseFocusReason)
         setKeyboardFocusVisible(false);
     viewport()->update();
@@ -422,11 +424,18 @@ void TableView::focusOutEvent(QFocusEvent* event)
 bool TableView::focusNextPrevChild(bool next)
 {
     const bool moved = QTableView::focusNextPrevChild(next);
-    // Alone in its window, the table is where Tab comes back to: no focus event, but the
-    // keyboard is in use all the same.
+    // Alone in its window, the table is where Tab comes back to: no focus event, but Tab has
+    // brought the keyboard into the table all the same.
     if (hasFocus())
-        setKeyboardFocusVisible(true);
+        enterByKeyboard();
     return moved;
+}
+
+void TableView::enterByKeyboard()
+{
+    if (selectedRow() < 0)
+        selectRow(0);
+    setKeyboardFocusVisible(true);
 }
 
 // QTableView's own versions only add accessibility events, with its numbering of the cells.

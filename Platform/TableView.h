@@ -43,8 +43,10 @@ public:
 // or clicked. Coordinates are the viewport's: y grows downwards.
 //
 // The keyboard reaches it by Tab only, so a click never changes how it looks: Up, Down, Home and
-// End move the selected row, Space, Return and Enter press the selected row's button. A focus
-// ring around that button shows once the keyboard is in use, and a click hides it again.
+// End move the selected row, Space, Return and Enter press the selected row's button. No row is
+// selected until the user chooses one (Tab into the table, one of those four keys, or a click),
+// and until then those three keys do nothing. A focus ring around the selected row's button
+// shows once the keyboard is in use, and a click hides it again.
 class TableView : public QTableView {
     Q_OBJECT
 public:
@@ -118,6 +120,8 @@ private:
     void updateTrackedCell();
     void showToolTip(class QHelpEvent* event);
     void setKeyboardFocusVisible(bool visible);
+    // Tab brought the keyboard into the table: the first row is chosen if none was.
+    void enterByKeyboard();
     void moveSelectionTo(int row);
     void drawFocusRing(QPainter& painter, const QRectF& clipRect);
 

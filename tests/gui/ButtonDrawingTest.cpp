@@ -339,9 +339,24 @@ TEST_F(ButtonTrackingTest, KeysMoveTheSelectionAndPressTheSelectedRowsButtonOnce
         std::vector<Key> keys;
         int selected;
         std::vector<int> actedOn;
+        // Tab, or the focus Qt gives the window's only control at launch and after a panel.
+        Qt::FocusReason focus = Qt::TabFocusReason;
     };
+    const Qt::FocusReason launch = Qt::ActiveWindowFocusReason;
     const Case cases[] = {
         {"focus alone selects the first row", -1, {}, 0, {}},
+        {"no selection at launch, and no key acts",
+         -1,
+         {{Qt::Key_Space}, {Qt::Key_Return}, {Qt::Key_Enter, Qt::KeypadModifier}},
+         -1,
+         {},
+         launch},
+        {"the first down selects the first row", -1, {{Qt::Key_Down}}, 0, {}, launch},
+        {"the first up selects the first row", -1, {{Qt::Key_Up}}, 0, {}, launch},
+        {"the first end selects the last row", -1, {{Qt::Key_End}}, 2, {}, launch},
+        {"tab with nowhere else to go selects the first row", -1, {{Qt::Key_Tab}}, 0, {}, launch},
+        {"space acts once a key chose the row", -1, {{Qt::Key_Home}, {Qt::Key_Space}}, 0, {0}, launch},
+        {"back from a panel, the row chosen before", 1, {{Qt::Key_Return}}, 1, {1}, launch},
         {"focus keeps the selection", 1, {}, 1, {}},
         {"down twice", -1, {{Qt::Key_Down}, {Qt::Key_Down}}, 2, {}},
         {"down stops at the last row", 1, {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Down}}, 2, {}},
@@ -365,7 +380,7 @@ TEST_F(ButtonTrackingTest, KeysMoveTheSelectionAndPressTheSelectedRowsButtonOnce
         rows.table.clearSelection();
         rows.table.selectRow(c.selectedBefore);
         counter.selectedRows.clear();
-        focusTable(Qt::TabFocusReason);
+        focusTable(c.focus);
         for (const Key& k : c.keys)
             key(k.key, k.modifiers, k.autoRepeat);
         EXPECT_EQ(rows.table.selectedRow(), c.selected) << c.name;
