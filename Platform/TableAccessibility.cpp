@@ -102,11 +102,11 @@ QAccessibleInterface* TableViewAccessible::childAt(int x, int y) const
 
 QAccessibleInterface* TableViewAccessible::focusChild() const
 {
-    // The current cell, as Qt's own tables report it when they have the focus.
-    if (!table()->hasFocus())
+    // The selected row's button, where the keyboard acts; with no row chosen, no cell.
+    const int row = table()->selectedRow();
+    if (!table()->hasFocus() || row < 0)
         return nullptr;
-    const QModelIndex current = table()->currentIndex();
-    return current.isValid() ? cellAt(current.row(), current.column()) : nullptr;
+    return cellAt(row, table()->keyboardColumnForRow(row));
 }
 
 void* TableViewAccessible::interface_cast(QAccessible::InterfaceType type)
@@ -219,10 +219,48 @@ QString TableCellAccessible::text(QAccessible::Text t) const
     case QAccessible::Name:
         return cell->accessibleName();
     case QAccessible::Description:
-        return cell->accessibleDescription();
+        if (const QString own = cell->accessibleDescription(); !own.isEmpty() || !isButton())
+            return own;
+        // A button says what it acts on: its row, as the row's other cells describe it.
+        return rowDescription();
     default:
         return {};
     }
+}
+
+bool TableCellAccessible::isButton() const
+{
+    return isValid() && m_table->buttonColumnForRow(m_row) == m_column;
+}
+
+QString TableCellAccessible::rowDescription() const
+{
+    QStringList descriptions;
+    for (int column = 0; column < m_table->numberOfColumns(); ++column) {
+        if (column == m_column)
+            continue;
+        if (const Cell* cell = m_table->preparedCellAtColumn(column, m_row))
+            descriptions.append(cell->accessibleDescription());
+    }
+    descriptions.removeAll(QString());
+    return descriptions.join(QStringLiteral(", "));
+}
+
+TableCellAccessible::Relations TableCellAccessible::relations(QAccessible::Relation match) const
+{
+    // A row's button is labelled by the row's other cells, as a form's button by its label, so
+    // that a screen reader names the row along with the button.
+    Relations related;
+    const int button = isValid() ? m_table->buttonColumnForRow(m_row) : -1;
+    const QAccessible::Relation relation = m_column == button ? QAccessible::Label : QAccessible::Labelled;
+    QAccessibleInterface* table = parent();
+    if (button < 0 || !(match & relation) || !table || !table->tableInterface())
+        return related;
+    for (int column = 0; column < m_table->numberOfColumns(); ++column) {
+        if ((m_column == button) != (column == button))
+            related.append({table->tableInterface()->cellAt(m_row, column), relation});
+    }
+    return related;
 }
 
 QRect TableCellAccessible::rect() const
@@ -251,8 +289,7 @@ QAccessible::State TableCellAccessible::state() const
     state.selectable = true;
     state.selected = isSelected();
     state.focusable = (m_table->focusPolicy() & Qt::TabFocus) != 0;
-    const QModelIndex current = m_table->currentIndex();
-    state.focused = m_table->hasFocus() && current.row() == m_row && current.column() == m_column;
+    state.focused = m_table->hasFocus() && isSelected() && m_table->keyboardColumnForRow(m_row) == m_column;
     state.invisible = !m_table->isVisible();
     state.offscreen = !m_table->viewport()->rect().intersects(m_table->rectOfRow(m_row).toAlignedRect());
     return state;

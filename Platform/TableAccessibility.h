@@ -83,6 +83,8 @@ public:
     QRect rect() const override;
     QAccessible::Role role() const override;
     QAccessible::State state() const override;
+    using Relations = QList<QPair<QAccessibleInterface*, QAccessible::Relation>>;
+    Relations relations(QAccessible::Relation match = QAccessible::AllRelations) const override;
     void* interface_cast(QAccessible::InterfaceType type) override;
 
     // QAccessibleTableCellInterface
@@ -102,6 +104,8 @@ public:
 
 private:
     Cell* preparedCell() const;
+    bool isButton() const;
+    QString rowDescription() const;
 
     QPointer<TableView> m_table;
     int m_row;

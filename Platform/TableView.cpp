@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QToolTip>
 
 namespace Platform {
@@ -112,7 +113,9 @@ void TableView::reloadData()
     const int selected = selectedRow();
     m_tracking = {};
     // The reset also tells screen readers that every row may have changed: the accessible
-    // table drops its cells, and they are read afresh with their new captions.
+    // table drops its cells, and they are read afresh with their new captions. A screen reader
+    // speaks a name change of the focused button late or not at all, so the selected row's new
+    // button is announced as the focus when the selection comes back.
     m_model->reload();
     for (int i = 0; i < numberOfColumns(); ++i) {
         const int width = m_columns[static_cast<size_t>(i)]->width();
@@ -270,7 +273,7 @@ void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
     if (!showsFocusRing())
         return;
     const int row = selectedRow();
-    const int column = std::max(0, buttonColumnForRow(row));
+    const int column = keyboardColumnForRow(row);
     Cell* cell = preparedCellAtColumn(column, row);
     if (!cell)
         return;
@@ -412,6 +415,7 @@ void TableView::focusInEvent(QFocusEvent* event)
         enterByKeyboard();
     else if (event->reason() == Qt::MouseFocusReason)
         setKeyboardFocusVisible(false);
+    announceSelectedRowLater();
     viewport()->update();
 }
 
@@ -425,9 +429,11 @@ bool TableView::focusNextPrevChild(bool next)
 {
     const bool moved = QTableView::focusNextPrevChild(next);
     // Alone in its window, the table is where Tab comes back to: no focus event, but Tab has
-    // brought the keyboard into the table all the same.
-    if (hasFocus())
+    // brought the keyboard into the table all the same, and the row is read again.
+    if (hasFocus()) {
         enterByKeyboard();
+        announceSelectedRowLater();
+    }
     return moved;
 }
 
@@ -438,11 +444,10 @@ void TableView::enterByKeyboard()
     setKeyboardFocusVisible(true);
 }
 
-// QTableView's own versions only add accessibility events, with its numbering of the cells.
+// QTableView's own version only tells screen readers of the current cell, with its numbering
+// of the cells; ours tell them of the selected row instead.
 void TableView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    if (hasFocus())
-        notifyAccessibleCell(this, QAccessible::Focus, current);
     QAbstractItemView::currentChanged(current, previous);
 }
 
@@ -451,6 +456,29 @@ void TableView::selectionChanged(const QItemSelection& selected, const QItemSele
     notifyAccessibleCell(this, QAccessible::SelectionAdd, selected.indexes().value(0));
     notifyAccessibleCell(this, QAccessible::SelectionRemove, deselected.indexes().value(0));
     QAbstractItemView::selectionChanged(selected, deselected);
+    // Also after a reload: the button's new caption is read as its row comes back selected.
+    if (hasFocus())
+        announceSelectedRowLater();
+}
+
+int TableView::keyboardColumnForRow(int row)
+{
+    return std::max(0, buttonColumnForRow(row));
+}
+
+void TableView::announceSelectedRowLater()
+{
+    // After the event loop turns: Qt tells of the focus on the table itself only once the focus
+    // event has been handled, and the row must be the last thing screen readers hear of.
+    if (m_announcePending)
+        return;
+    m_announcePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_announcePending = false;
+        const int row = selectedRow();
+        if (hasFocus() && row >= 0)
+            notifyAccessibleCell(this, QAccessible::Focus, m_model->index(row, keyboardColumnForRow(row)));
+    });
 }
 
 void TableView::setKeyboardFocusVisible(bool visible)

@@ -46,7 +46,8 @@ public:
 // End move the selected row, Space, Return and Enter press the selected row's button. No row is
 // selected until the user chooses one (Tab into the table, one of those four keys, or a click),
 // and until then those three keys do nothing. A focus ring around the selected row's button
-// shows once the keyboard is in use, and a click hides it again.
+// shows once the keyboard is in use, and a click hides it again; screen readers are told that
+// the button holds the focus.
 class TableView : public QTableView {
     Q_OBJECT
 public:
@@ -86,6 +87,9 @@ public:
     Cell* preparedCellAtColumn(int column, int row);
     // The first column whose cell is a button in that row, or -1: the one the keyboard presses.
     int buttonColumnForRow(int row);
+    // Where the keyboard's focus sits in a row: its button, else its first cell. The focus ring
+    // goes around it and screen readers are told it holds the focus.
+    int keyboardColumnForRow(int row);
     // Selects the row and sends the action of the cell's button, as a click on it does; false
     // when the cell is no enabled button.
     bool performClickOnCellAtColumn(int column, int row);
@@ -122,6 +126,8 @@ private:
     void setKeyboardFocusVisible(bool visible);
     // Tab brought the keyboard into the table: the first row is chosen if none was.
     void enterByKeyboard();
+    // Tells screen readers that the selected row's keyboard cell holds the focus.
+    void announceSelectedRowLater();
     void moveSelectionTo(int row);
     void drawFocusRing(QPainter& painter, const QRectF& clipRect);
 
@@ -131,6 +137,7 @@ private:
     Tracking m_tracking;
     // Like a web page's :focus-visible: set by keyboard use, cleared by a click.
     bool m_keyboardFocusVisible = false;
+    bool m_announcePending = false;
 };
 
 }  // namespace Platform

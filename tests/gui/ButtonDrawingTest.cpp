@@ -311,6 +311,19 @@ TEST_F(ButtonTrackingTest, ScreenReaderPressesTheRowsButtonUnlessDisabled)
     EXPECT_EQ(table->indexOfChild(button), 3);
     EXPECT_EQ(button->tableCellInterface()->rowIndex(), 1);
     EXPECT_EQ(table->child(2)->role(), QAccessible::Cell);
+    using Relations = QList<QPair<QAccessibleInterface*, QAccessible::Relation>>;
+    EXPECT_EQ(button->relations(QAccessible::Label), Relations({{table->child(2), QAccessible::Label}}))
+        << "the row names its button";
+    EXPECT_EQ(table->child(2)->relations(), Relations({{button, QAccessible::Labelled}}));
+
+    // The focus is the selected row's button, and no cell while no row is chosen.
+    focusTable(Qt::ActiveWindowFocusReason);
+    EXPECT_EQ(table->focusChild(), nullptr);
+    key(Qt::Key_End);
+    EXPECT_EQ(table->focusChild(), table->child(5));
+    EXPECT_TRUE(table->child(5)->state().focused);
+    EXPECT_FALSE(table->child(4)->state().focused);
+
     const QString press = QAccessibleActionInterface::pressAction();
     ASSERT_EQ(button->actionInterface()->actionNames(), QStringList{press});
     button->actionInterface()->doAction(press);
