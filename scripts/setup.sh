@@ -20,10 +20,11 @@ run_packages=(
   xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core
 )
 # Only the tests need these: GoogleTest and Benchmark, the Debian package build, the screen-reader
-# stack, and clang for the fuzzer and the sanitizers.
+# stack (Orca with its speech stack, and a window manager for it to follow), and clang for the
+# fuzzer and the sanitizers.
 test_packages=(
   dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev
-  dbus at-spi2-core python3-pyatspi
+  dbus at-spi2-core python3-pyatspi orca speech-dispatcher openbox
   clang libclang-rt-14-dev
 )
 

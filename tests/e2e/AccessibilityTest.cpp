@@ -1,12 +1,15 @@
 #include "tests/e2e/InstallerSession.h"
+#include "tests/e2e/ScreenReader.h"
 
 #include "tests/support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <iostream>
 
 using namespace E2E;
 
@@ -144,4 +147,73 @@ TEST_F(AccessibilitySession, RowsAreReadOutAndTheirButtonsWorkByScreenReaderAndB
     QFile log(logPath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_FALSE(log.readAll().contains("Cannot create accessible child interface"));
+}
+
+// The same with Orca listening: what a screen reader's user hears after each key.
+class ScreenReaderSession : public AccessibilitySession {
+protected:
+    std::unique_ptr<ScreenReader> orca;
+
+    void SetUp() override
+    {
+        AccessibilitySession::SetUp();
+        if (HasFatalFailure())
+            return;
+        orca = std::make_unique<ScreenReader>(*bus, temp.filePath(QStringLiteral("orca")));
+        ASSERT_TRUE(orca->error().isEmpty()) << orca->error().toStdString();
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure() && orca)
+            std::cerr << "What Orca wrote last:\n" << orca->logTail() << std::endl;
+        AccessibilitySession::TearDown();
+    }
+
+    // Types the key into the window and waits until Orca has said each text.
+    ::testing::AssertionResult hears(const QString& window, const QString& key, const QStringList& texts)
+    {
+        const qsizetype from = orca->spoken().size();
+        if (!desktop.key(window, key))
+            return ::testing::AssertionFailure() << "cannot type " << key.toStdString();
+        for (const QString& text : texts) {
+            if (!orca->waitFor(text, from))
+                return ::testing::AssertionFailure()
+                    << "after " << key.toStdString() << ", Orca never said \"" << text.toStdString()
+                    << "\" but: " << orca->spoken().mid(from).join(QStringLiteral(" | ")).toStdString();
+        }
+        return ::testing::AssertionSuccess();
+    }
+};
+
+TEST_F(ScreenReaderSession, OrcaSpeaksWhatEachKeyDoesAndSpaceActsOnlyOnTheChosenRow)
+{
+    const QString old = addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
+    const QString plugins = old + QStringLiteral("/Contents/Plug-ins");
+    ASSERT_TRUE(QDir().mkpath(plugins));
+    // Version 15 without its plug-in folder: Install ends in an alert.
+    addAcrobat(QStringLiteral("Adobe Acrobat DC"), QStringLiteral("15.006.30060"));
+    launch();
+    const QString window = mainWindow();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(orca->waitFor(QStringLiteral("Acrobat installations"), 0)) << "the table is not announced at launch";
+
+    // No row is chosen at launch: Space presses nothing. Tab chooses the first row and reads it.
+    ASSERT_TRUE(desktop.key(window, QStringLiteral("space")));
+    EXPECT_TRUE(
+        hears(window, QStringLiteral("Tab"), {QStringLiteral("Adobe Acrobat Pro 11.0.23 Install push button"), old}));
+    EXPECT_TRUE(QDir(plugins).isEmpty()) << "Space at launch acted on a row nobody chose";
+
+    EXPECT_TRUE(hears(window, QStringLiteral("space"),
+                      {QStringLiteral("Adobe Acrobat Pro 11.0.23 Uninstall (2.5) push button")}));
+    EXPECT_TRUE(QFile::exists(plugins + kCopyInfo)) << "Space did not install";
+
+    // The alert is read, and once it is closed the row again.
+    EXPECT_TRUE(
+        hears(window, QStringLiteral("Down"), {QStringLiteral("Adobe Acrobat Pro 15.006.30060 Install push button")}));
+    EXPECT_TRUE(hears(window, QStringLiteral("space"), {QStringLiteral("OK push button")}));
+    const std::optional<QString> alert = desktop.waitForWindow(QStringLiteral("Error"), 10s);
+    ASSERT_TRUE(alert) << "no alert for the missing plug-in folder";
+    EXPECT_TRUE(hears(*alert, QStringLiteral("Return"),
+                      {QStringLiteral("Adobe Acrobat Pro 15.006.30060 Install push button")}));
 }
