@@ -429,11 +429,9 @@ bool TableView::focusNextPrevChild(bool next)
 {
     const bool moved = QTableView::focusNextPrevChild(next);
     // Alone in its window, the table is where Tab comes back to: no focus event, but Tab has
-    // brought the keyboard into the table all the same, and the row is read again.
-    if (hasFocus()) {
+    // brought the keyboard into the table all the same.
+    if (hasFocus())
         enterByKeyboard();
-        announceSelectedRowLater();
-    }
     return moved;
 }
 
