@@ -12,6 +12,21 @@ bool isSizeInBytes(int size)
     return size >= 1 && size <= 8;
 }
 
+bool hasCount(int kind)
+{
+    switch (kind) {
+    case BinaryPlistTable::Data:
+    case BinaryPlistTable::AsciiString:
+    case BinaryPlistTable::Utf16String:
+    case BinaryPlistTable::Array:
+    case BinaryPlistTable::Set:
+    case BinaryPlistTable::Dictionary:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 std::optional<BinaryPlistTable> BinaryPlistTable::read(const QByteArray& data)
@@ -53,60 +68,67 @@ std::optional<BinaryPlistTable::Object> BinaryPlistTable::object(quint64 index) 
     Object object;
     object.kind = m_bytes[*offset] >> 4;
     object.contentStart = *offset;
-    if (!hasCount(object.kind))
-        return object;
-    const std::optional<quint64> count = readCount(object.contentStart);
-    if (!count)
+    if (hasCount(object.kind)) {
+        const std::optional<quint64> count = readCount(object.contentStart);
+        if (!count)
+            return std::nullopt;
+        object.count = *count;
+    } else {
+        object.count = m_bytes[object.contentStart++] & 0x0F;
+    }
+    const std::optional<quint64> size = contentSize(object.kind, object.count);
+    if (!size || *size > m_tableOffset - object.contentStart)
         return std::nullopt;
-    object.count = *count;
+    object.contentSize = *size;
     return object;
 }
 
-std::optional<std::vector<quint64>> BinaryPlistTable::references(const Object& container) const
+quint64 BinaryPlistTable::referenceCount(const Object& container)
 {
-    const quint64 refCount = container.kind == Dictionary ? container.count * 2 : container.count;
-    if (refCount > (m_tableOffset - container.contentStart) / quint64(m_refSize))
+    switch (container.kind) {
+    case Array:
+    case Set:
+        return container.count;
+    case Dictionary:
+        return container.count * 2;
+    default:
+        return 0;
+    }
+}
+
+std::optional<quint64> BinaryPlistTable::reference(const Object& container, quint64 i) const
+{
+    const quint64 ref = readBigEndian(container.contentStart + i * quint64(m_refSize), m_refSize);
+    if (ref >= m_objectCount)
         return std::nullopt;
-    std::vector<quint64> refs;
-    refs.reserve(refCount);
-    for (quint64 i = 0; i < refCount; ++i) {
-        const quint64 ref = readBigEndian(container.contentStart + i * quint64(m_refSize), m_refSize);
-        const bool isKey = container.kind == Dictionary && i < container.count;
-        if (ref >= m_objectCount || (isKey && !isUsableKey(ref)))
-            return std::nullopt;
-        refs.push_back(ref);
-    }
-    return refs;
+    return ref;
 }
 
-bool BinaryPlistTable::isUsableKey(quint64 index) const
-{
-    const std::optional<Object> key = object(index);
-    if (!key || (key->kind != AsciiString && key->kind != Utf16String))
-        return false;
-    const quint64 unitSize = key->kind == AsciiString ? 1 : 2;
-    if (key->count > (m_tableOffset - key->contentStart) / unitSize)
-        return false;
-    for (quint64 i = 0; i < key->count; ++i) {
-        const uchar* unit = m_bytes + key->contentStart + i * unitSize;
-        if (unit[0] == 0 && (unitSize == 1 || unit[1] == 0))
-            return false;
-    }
-    return true;
-}
-
-bool BinaryPlistTable::hasCount(int kind)
+std::optional<quint64> BinaryPlistTable::contentSize(int kind, quint64 count) const
 {
     switch (kind) {
+    case Simple:
+        return 0;
+    case Integer:
+        // 1, 2, 4 and 8 bytes, and 16 for values beyond 63 bits.
+        return count <= 4 ? std::optional(quint64(1) << count) : std::nullopt;
+    case Real:
+        return count == 2 || count == 3 ? std::optional(quint64(1) << count) : std::nullopt;
+    case Date:
+        return count == 3 ? std::optional<quint64>(8) : std::nullopt;
+    case Uid:
+        return count < 8 ? std::optional(count + 1) : std::nullopt;
     case Data:
     case AsciiString:
+        return count;
     case Utf16String:
+        return count * 2;
     case Array:
     case Set:
     case Dictionary:
-        return true;
+        return referenceCount({kind, count}) * quint64(m_refSize);
     default:
-        return false;
+        return std::nullopt;
     }
 }
 

@@ -3,7 +3,6 @@
 #include <QByteArray>
 
 #include <optional>
-#include <vector>
 
 namespace Platform {
 
@@ -15,9 +14,14 @@ class BinaryPlistTable {
 public:
     // The high four bits of an object's marker byte.
     enum Kind : int {
+        Simple = 0x0,  // false (0x08), true (0x09) and others that hold no value
+        Integer = 0x1,
+        Real = 0x2,
+        Date = 0x3,
         Data = 0x4,
         AsciiString = 0x5,
         Utf16String = 0x6,
+        Uid = 0x8,
         Array = 0xA,
         Set = 0xC,
         Dictionary = 0xD,
@@ -25,38 +29,40 @@ public:
 
     struct Object {
         int kind = 0;
-        // Bytes, text units or elements; 0 for the kinds that hold no count.
+        // Bytes, text units or elements (a dictionary's pairs); for the kinds of a fixed size,
+        // the marker's low four bits.
         quint64 count = 0;
-        // Where the object's bytes, text units or references start, past its marker and count.
+        // Where the object's bytes, text units or references start, past its marker and count,
+        // and how many bytes they take; all of them lie inside the objects.
         quint64 contentStart = 0;
+        quint64 contentSize = 0;
     };
 
     // Reads the trailer; no value when it is damaged or points outside the file.
     static std::optional<BinaryPlistTable> read(const QByteArray& data);
 
     quint64 fileSize() const { return m_size; }
-    quint64 objectCount() const { return m_objectCount; }
     quint64 topObject() const { return m_topObject; }
 
-    // Where object `index` starts; none when the offset table points outside the objects.
-    std::optional<quint64> objectOffset(quint64 index) const;
-    // The marker's kind and, for text, data and containers, the element count.
+    // Object `index`; none when it lies outside the objects or has no kind we know.
     std::optional<Object> object(quint64 index) const;
-    // The objects a container refers to (a dictionary's keys first, then its values); none when
-    // a reference lies outside the table or a dictionary key is not usable.
-    std::optional<std::vector<quint64>> references(const Object& container) const;
-    // libplist aborts on a dictionary key that holds a NUL character, so such a key, or one that
-    // is no string at all, is not usable.
-    bool isUsableKey(quint64 index) const;
+    // How many objects a container refers to: a dictionary its keys, then its values.
+    static quint64 referenceCount(const Object& container);
+    // The container's reference `i` (below referenceCount); none when it names no object.
+    std::optional<quint64> reference(const Object& container, quint64 i) const;
+    // `size` bytes from `position`, most significant first.
+    quint64 readBigEndian(quint64 position, int size) const;
+    const uchar* bytes(quint64 position) const { return m_bytes + position; }
 
 private:
     BinaryPlistTable(const uchar* bytes, quint64 size) : m_bytes(bytes), m_size(size) {}
 
-    static bool hasCount(int kind);
+    std::optional<quint64> objectOffset(quint64 index) const;
+    // The bytes the content of an object of this kind takes, or none for no kind we know.
+    std::optional<quint64> contentSize(int kind, quint64 count) const;
     // The count at `position` (the marker): from the marker's low bits or the integer after it.
     // `position` moves past the count.
     std::optional<quint64> readCount(quint64& position) const;
-    quint64 readBigEndian(quint64 position, int size) const;
 
     const uchar* m_bytes = nullptr;
     quint64 m_size = 0;

@@ -1,6 +1,6 @@
 #include "Platform/PropertyList.h"
 
-#include "Platform/BinaryPlistTable.h"
+#include "Platform/BinaryPropertyList.h"
 #include "Platform/RegularFile.h"
 #include "Platform/XmlPropertyList.h"
 
@@ -10,29 +10,19 @@
 
 #include <plist/plist.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
 
 namespace Platform {
 
 namespace {
 
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = PropertyList::kMaxDepth;
 constexpr qint64 kMaxFileSize = PropertyList::kMaxFileSize;
-// The tree libplist builds costs some 100 bytes a value, and as much again once converted.
-// Real Info.plist files hold hundreds to a few thousand values; an XML file within the size
-// limit can describe at most about this many, and a binary one may not describe more.
-constexpr quint64 kMaxBinaryValues = 1 << 17;
-// The text and data bytes that a binary file's values expand to, each shared object counted
-// every time it is reached: no more than an XML file within the size limit could hold.
-constexpr quint64 kMaxBinaryExpandedBytes = quint64(kMaxFileSize);
 // Dates count seconds from 2001-01-01 00:00:00 UTC.
 constexpr qint64 kReferenceDateSecsSinceEpoch = 978307200;
 
-// libplist frees trees recursively and parses binary trees recursively, so a deep enough file
+// libplist frees trees recursively and parses XML trees recursively, so a deep enough file
 // overflows the stack inside it. We measure the file before handing the bytes over.
 
 bool xmlDepthWithinLimit(const QByteArray& data)
@@ -55,136 +45,6 @@ bool xmlDepthWithinLimit(const QByteArray& data)
         }
     }
     return !reader.hasError();
-}
-
-// The tree libplist would build from a binary property list, measured without recursion: no
-// chain of values longer than the depth limit, no more values than the file has bytes or than
-// kMaxBinaryValues, and no more string, key and data bytes than kMaxBinaryExpandedBytes. An
-// object may be referred to many times and libplist copies it each time, so without the last two
-// checks a small file could describe an enormous tree (one large string referred to thousands of
-// times). Unreadable objects and cycles fail.
-class BinaryTreeWalk {
-public:
-    explicit BinaryTreeWalk(const BinaryPlistTable& table)
-        : m_table(table),
-          m_maxNodes(std::min(table.fileSize(), kMaxBinaryValues)),
-          m_shapes(table.objectCount())
-    {
-    }
-
-    bool treeWithinLimits()
-    {
-        if (!enter(m_table.topObject()))
-            return false;
-        while (!m_stack.empty()) {
-            Frame& frame = m_stack.back();
-            const bool ok = frame.next < frame.refs.size() ? visit(frame.refs[frame.next++]) : leave();
-            if (!ok)
-                return false;
-        }
-        return true;
-    }
-
-private:
-    static constexpr quint16 kUnvisited = 0;
-    static constexpr quint16 kVisiting = 0xFFFF;
-
-    // What is known of the tree below an object once the walk has left it.
-    struct Shape {
-        quint16 height = kUnvisited;  // counting the object itself
-        quint32 nodes = 0;
-        quint32 bytes = 0;  // of text and data
-    };
-    struct Frame {
-        quint64 index = 0;
-        std::vector<quint64> refs;
-        quint64 ownBytes = 0;  // the text or data the object itself expands to
-        size_t next = 0;  // the next of refs to visit
-    };
-
-    std::optional<Frame> readFrame(quint64 index) const
-    {
-        const std::optional<BinaryPlistTable::Object> object = m_table.object(index);
-        if (!object)
-            return std::nullopt;
-        Frame frame;
-        frame.index = index;
-        switch (object->kind) {
-        case BinaryPlistTable::Data:
-        case BinaryPlistTable::AsciiString:
-        case BinaryPlistTable::Utf16String:
-            // UTF-16 text becomes UTF-8, up to three bytes a unit.
-            frame.ownBytes = object->kind == BinaryPlistTable::Utf16String ? object->count * 3 : object->count;
-            if (frame.ownBytes > kMaxBinaryExpandedBytes)
-                return std::nullopt;
-            return frame;
-        case BinaryPlistTable::Array:
-        case BinaryPlistTable::Set:
-        case BinaryPlistTable::Dictionary: {
-            std::optional<std::vector<quint64>> refs = m_table.references(*object);
-            if (!refs)
-                return std::nullopt;
-            frame.refs = std::move(*refs);
-            return frame;
-        }
-        default:
-            return frame;
-        }
-    }
-
-    bool enter(quint64 index)
-    {
-        if (m_stack.size() >= size_t(kMaxDepth))
-            return false;
-        std::optional<Frame> frame = readFrame(index);
-        if (!frame)
-            return false;
-        m_shapes[index].height = kVisiting;
-        m_stack.push_back(std::move(*frame));
-        return true;
-    }
-
-    bool visit(quint64 child)
-    {
-        const Shape& shape = m_shapes[child];
-        if (shape.height == kVisiting)
-            return false;  // a cycle
-        if (shape.height == kUnvisited)
-            return enter(child);
-        // Measured already, through another parent: its chain must fit below this one too.
-        return m_stack.size() + shape.height <= size_t(kMaxDepth);
-    }
-
-    // Sums up the children's shapes. Each term is within its limit and so is every partial sum,
-    // so nothing here overflows.
-    bool leave()
-    {
-        const Frame& frame = m_stack.back();
-        quint16 tallest = 0;
-        quint64 nodes = 1;
-        quint64 expanded = frame.ownBytes;
-        for (const quint64 ref : frame.refs) {
-            tallest = std::max(tallest, m_shapes[ref].height);
-            nodes += m_shapes[ref].nodes;
-            expanded += m_shapes[ref].bytes;
-            if (nodes > m_maxNodes || expanded > kMaxBinaryExpandedBytes)
-                return false;
-        }
-        m_shapes[frame.index] = {quint16(tallest + 1), quint32(nodes), quint32(expanded)};
-        m_stack.pop_back();
-        return true;
-    }
-
-    const BinaryPlistTable& m_table;
-    const quint64 m_maxNodes;
-    std::vector<Shape> m_shapes;
-    std::vector<Frame> m_stack;
-};
-
-bool binaryShapeWithinLimits(const QByteArray& data)
-{
-    const std::optional<BinaryPlistTable> table = BinaryPlistTable::read(data);
-    return table && BinaryTreeWalk(*table).treeWithinLimits();
 }
 
 std::optional<QVariant> convert(plist_t node, int depth);
@@ -310,9 +170,10 @@ std::optional<QVariantMap> PropertyList::dictionaryFromData(const QByteArray& da
     if (data.isEmpty() || data.size() > kMaxFileSize)
         return std::nullopt;
     if (data.startsWith("bplist00")) {
-        if (!binaryShapeWithinLimits(data))
+        const std::optional<QVariant> root = BinaryPropertyList::read(data);
+        if (!root || root->typeId() != QMetaType::QVariantMap)
             return std::nullopt;
-        return readWithLibplist(data);
+        return root->toMap();
     }
     // Most XML property lists are read in one pass straight into our values; the rest take the
     // slower way through the XML reader and libplist.
