@@ -8,11 +8,25 @@ namespace Platform {
 
 // Reads XML and binary property lists. A file that is missing, empty, damaged or whose root is
 // not a dictionary reads as nothing; nothing here throws.
+//
+// Values follow Foundation's rules, for both formats:
+// - <integer>: base 10 with an optional sign; leading zeros are decimal. Values from -2^63 to
+//   2^63-1 become qlonglong, larger ones up to 2^64-1 qulonglong; anything else (other bases,
+//   words, values beyond 64 bits) makes the file unreadable.
+// - <real>: strtod in the C locale, whatever the user's locale; the whole text must be a number.
+// - <date>: YYYY-MM-DDTHH:MM:SSZ, UTC, any year from 1 to 9999; binary dates are seconds from
+//   2001-01-01 at any distance that QDateTime can hold.
+// - <data>: base64; white space anywhere in it is ignored, anything else unreadable.
+// - <string> and <key>: the text with XML's rules (line ends become LF, entities replaced).
+// - <true/> and <false/>: empty elements.
+// - In a <dict> each <key> is followed by one value; a <key> anywhere else, a key without a
+//   value or a value without a key makes the file unreadable; a repeated key keeps its last value.
+// White space around a number or a date is ignored. An element the format does not have, text
+// between the values, or XML that is not well formed makes the file unreadable.
 class PropertyList {
 public:
     // Real Info.plist files take a few KB, the largest some tens of KB. The limit leaves ample
-    // room above that while bounding what one file can cost: an XML file this size makes at most
-    // some 150,000 values, and a binary one is held to the same.
+    // room above that while bounding what one file can cost.
     static constexpr qint64 kMaxFileSize = 1024 * 1024;
     // Values nested deeper than this make the file unreadable (an empty array counts as a level).
     static constexpr int kMaxDepth = 512;
@@ -24,10 +38,6 @@ public:
 
     static std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString& path);
     static std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);
-
-    // An XML property list read the general way only: the XML reader's well-formedness and
-    // depth check, then libplist. What the one-pass reader gives must equal this.
-    static std::optional<QVariantMap> xmlDictionaryThroughLibplist(const QByteArray& data);
 };
 
 }  // namespace Platform

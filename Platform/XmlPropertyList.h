@@ -1,25 +1,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QVariantMap>
+#include <QVariant>
+
+#include <optional>
 
 namespace Platform::XmlPropertyList {
 
-// Reads the plain XML property lists applications ship in one pass straight into Qt values,
-// checking as it goes that the XML is well formed and no deeper than the limit.
-//
-// It knows only a strict part of XML: an XML declaration (version 1.0, UTF-8), a document type
-// without an internal subset, the property-list elements, the five predefined entities and
-// character references. A document outside that part is Undecided and must be read the general
-// way; the answer is Read or Unreadable only where that way would give the same.
-enum class Outcome { Read, Unreadable, Undecided };
-
-struct Result {
-    Outcome outcome = Outcome::Undecided;
-    QVariantMap dictionary;
-};
-
-// `maxDepth` counts open elements, the <plist> element included.
-Result read(const QByteArray& data, int maxDepth);
+// Reads an XML property list with expat in one pass straight into Qt values, by the rules and
+// limits that PropertyList.h states. Expat takes care of encodings and byte-order marks. A
+// document type with an internal subset, an entity declaration or a reference to an entity that
+// is not declared stops the read: nothing is expanded and nothing outside the bytes is loaded.
+// Gives the root value, or none when the document is unreadable.
+std::optional<QVariant> read(const QByteArray& data);
 
 }  // namespace Platform::XmlPropertyList

@@ -16,14 +16,15 @@ esac
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
-  libplist-dev libexpat1-dev python3
+  libexpat1-dev python3
   xvfb xdotool x11-utils xauth imagemagick fonts-dejavu-core
 )
-# Only the tests need these: GoogleTest and Benchmark, the Debian package build, the screen-reader
-# stack (Orca with its speech stack, and a window manager for it to follow), and clang for the
-# fuzzer and the sanitizers.
+# Only the tests need these: GoogleTest and Benchmark, libplist (a second property-list library
+# that writes the tests' binary files and that the benchmarks compare with), the Debian package
+# build, the screen-reader stack (Orca with its speech stack, and a window manager for it to
+# follow), and clang for the fuzzer and the sanitizers.
 test_packages=(
-  dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev
+  dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev libplist-dev
   dbus at-spi2-core python3-pyatspi orca speech-dispatcher openbox
   clang libclang-rt-14-dev
 )

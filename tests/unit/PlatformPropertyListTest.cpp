@@ -1,10 +1,10 @@
 #include "Platform/PropertyList.h"
 #include "Platform/PropertyListCache.h"
-#include "Platform/XmlPropertyList.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QVariantList>
 
@@ -32,7 +32,6 @@
 #endif
 
 using Platform::PropertyList;
-using Platform::XmlPropertyList::Outcome;
 
 namespace {
 
@@ -165,8 +164,8 @@ void expectValues(const std::vector<std::pair<QByteArray, std::optional<QVariant
         const auto& [document, expected] = rows[i];
         SCOPED_TRACE(testing::Message() << "row " << i << ": " << document.left(160).toStdString());
         const std::optional<QVariant> value = valueOfK(document);
-        ASSERT_EQ(value.has_value(), expected.has_value());
-        if (value) {
+        EXPECT_EQ(value.has_value(), expected.has_value());
+        if (value && expected) {
             EXPECT_EQ(*value, *expected);
             EXPECT_EQ(value->typeId(), expected->typeId());
         }
@@ -257,11 +256,18 @@ TEST_F(PlatformPropertyListTest, DamagedOrNonDictionaryFilesReadAsNothing)
 
 TEST_F(PlatformPropertyListTest, NestingBeyondTheLimitIsUnreadable)
 {
-    EXPECT_TRUE(PropertyList::dictionaryFromData(nestedArraysXml(500)));
-    EXPECT_TRUE(PropertyList::dictionaryFromData(nestedArraysBinary(500)));
-    EXPECT_FALSE(PropertyList::dictionaryFromData(nestedArraysXml(600)));
-    EXPECT_FALSE(PropertyList::dictionaryFromData(nestedArraysBinary(600)));
-    // Deep enough to overflow the stack inside libplist.
+    // 512 levels of values at most, the dictionary included; an empty element is a level too.
+    for (const int arrays : {511, 512}) {
+        SCOPED_TRACE(arrays);
+        const bool fits = arrays == 511;
+        for (const QByteArray innermost : {"<array></array>", "<array/>"}) {
+            const QByteArray xml = xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(arrays - 1)
+                                            + innermost + QByteArray("</array>").repeated(arrays - 1) + "</dict>");
+            EXPECT_EQ(PropertyList::dictionaryFromData(xml).has_value(), fits);
+        }
+        EXPECT_EQ(PropertyList::dictionaryFromData(nestedArraysBinary(arrays)).has_value(), fits);
+    }
+    // Deep enough to overflow the stack of a reader that recursed into each level unchecked.
     EXPECT_FALSE(PropertyList::dictionaryWithContentsOfFile(write(nestedArraysXml(1'000'000))));
     EXPECT_FALSE(PropertyList::dictionaryWithContentsOfFile(write(nestedArraysBinary(1'000'000))));
 }
@@ -352,55 +358,90 @@ TEST_F(PlatformPropertyListTest, BinaryFilesAreReadOrRefusedInBoundedTimeAndMemo
     EXPECT_EQ(map->value("k").toList(), QVariantList(100, QString(1024, QLatin1Char('x'))));
 }
 
-// The one-pass reader decides the forms writers use and leaves the rest to libplist; either way
-// the dictionary is libplist's.
-TEST_F(PlatformPropertyListTest, OnePassReaderAgreesWithLibplist)
+// Documents written from the format's rules, each with the value Foundation gives.
+TEST_F(PlatformPropertyListTest, XmlValuesFollowFoundationsRules)
 {
-    const struct {
-        QByteArray body;
-        Outcome outcome;
-    } rows[] = {
-        {"<dict><key>s</key><string> a&#233;&#x4E2D;&amp;&lt;\t\n\xc3\xa9 </string><key>e</key><string/>"
-         "<key>i</key><array><integer>0</integer><integer>-9223372036854775808</integer>"
-         "<integer>9223372036854775807</integer></array>"
-         "<key>r</key><array><real>2.5</real><real>-1E+2</real><real>3</real><real>0.1</real></array>"
-         "<key>d</key><date>2038-01-19T03:14:07Z</date><key>b</key><data>\n\tAAEC\n\t/w==\n</data>"
-         "<key>t</key><true></true><key>f</key><false/><key>a</key><array/><key>n</key><dict/></dict>",
-         Outcome::Read},
-        // Left to libplist: numbers outside 64 signed bits or in other notations, dates outside 32
-        // bits of seconds, repeated or empty keys, carriage returns, comments, CDATA.
-        {"<dict><key>u</key><integer>18446744073709551615</integer><key>o</key><integer>010</integer></dict>",
-         Outcome::Undecided},
-        {"<dict><key>d</key><date>1901-01-01T00:00:00Z</date></dict>", Outcome::Undecided},
-        {"<dict><key>k</key><string>x</string><key>k</key><string>y</string></dict>", Outcome::Undecided},
-        {"<dict><key/><string>x</string></dict>", Outcome::Undecided},
-        {"<dict><key>k</key><string>a\r\nb</string></dict>", Outcome::Undecided},
-        {"<dict><!-- c --><key>k</key><string><![CDATA[<x>]]></string></dict>", Outcome::Undecided},
-        {"<dict><key>k</key><string>b</strin></dict>", Outcome::Unreadable},
-        {"<array/>", Outcome::Unreadable},
+    auto k = [](const QByteArray& value) { return xmlPlist("<dict><key>k</key>" + value + "</dict>"); };
+    const QByteArray plain = "<plist version=\"1.0\"><dict><key>k</key><string>caf\xc3\xa9</string></dict></plist>";
+    auto utf16 = [&](QStringConverter::Encoding encoding) {
+        QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+        return QByteArray(encoder(QString::fromUtf8("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + plain)));
     };
-    for (const auto& row : rows) {
-        const QByteArray xml = xmlPlist(row.body);
-        EXPECT_EQ(Platform::XmlPropertyList::read(xml, 513).outcome, row.outcome) << row.body.constData();
-        EXPECT_EQ(PropertyList::dictionaryFromData(xml), PropertyList::xmlDictionaryThroughLibplist(xml))
-            << row.body.constData();
-    }
-    EXPECT_TRUE(PropertyList::dictionaryFromData(xmlPlist(rows[0].body)));
-}
-
-TEST_F(PlatformPropertyListTest, OnePassReaderCountsDepthAsLibplistsGuardDoes)
-{
-    // 512 levels of values at most; an empty element is a level like any other.
-    for (const int arrays : {511, 512}) {
-        for (const QByteArray innermost : {"<array></array>", "<array/>"}) {
-            const QByteArray xml = xmlPlist("<dict><key>k</key>" + QByteArray("<array>").repeated(arrays - 1)
-                                            + innermost + QByteArray("</array>").repeated(arrays - 1) + "</dict>");
-            const bool fits = arrays == 511;
-            EXPECT_EQ(Platform::XmlPropertyList::read(xml, 513).outcome, fits ? Outcome::Read : Outcome::Unreadable);
-            EXPECT_EQ(PropertyList::dictionaryFromData(xml).has_value(), fits);
-            EXPECT_EQ(PropertyList::xmlDictionaryThroughLibplist(xml).has_value(), fits);
-        }
-    }
+    const QVariant cafe = QString::fromUtf8("caf\xc3\xa9");
+    const QDateTime y1800(QDate(1800, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime y4001(QDate(4001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+    const std::optional<QVariant> unreadable;
+    expectValues({
+        // Declarations, byte-order marks and encodings.
+        {"<?xml version=\"0.01\" encoding=\"UTF-8\"?>" + plain, cafe},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + plain, cafe},
+        {"\xEF\xBB\xBF" + plain, cafe},
+        {utf16(QStringConverter::Utf16LE), cafe},
+        {utf16(QStringConverter::Utf16BE), cafe},
+        {"<dict><key>k</key><string>bare</string></dict>", QStringLiteral("bare")},
+        {"<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"
+             + plain,
+         cafe},
+        // Declarations that could expand, or that leave an entity to a file never read.
+        {"<!DOCTYPE plist [<!ENTITY a \"x\">]>" + plain, unreadable},
+        {"<!DOCTYPE plist [<!ELEMENT plist ANY>]>" + plain, unreadable},
+        {"<!DOCTYPE plist SYSTEM \"plist.dtd\"><plist><dict><key>k</key><string>&a;</string></dict></plist>",
+         unreadable},
+        // Text as XML reads it.
+        {k("<string>a\r\nb\rc&#13;</string>"), QStringLiteral("a\nb\nc\r")},
+        {k("<string>&#93;]&gt;<!-- - --><![CDATA[<&>]]>&#x4E2D;</string>"), QString::fromUtf8("]]><&>\xe4\xb8\xad")},
+        {k("<string/>"), QString()},
+        // Integers: base 10, a sign, 64 bits, unsigned above 2^63 - 1.
+        {k("<integer>0123</integer>"), qlonglong(123)},
+        {k("<integer> +42\n</integer>"), qlonglong(42)},
+        {k("<integer>-0</integer>"), qlonglong(0)},
+        {k("<integer>-9223372036854775808</integer>"), std::numeric_limits<qlonglong>::min()},
+        {k("<integer>9223372036854775807</integer>"), std::numeric_limits<qlonglong>::max()},
+        {k("<integer>9223372036854775808</integer>"), qulonglong(1) << 63},
+        {k("<integer>18446744073709551615</integer>"), std::numeric_limits<qulonglong>::max()},
+        {k("<integer>18446744073709551616</integer>"), unreadable},
+        {k("<integer>-9223372036854775809</integer>"), unreadable},
+        {k("<integer>42xy</integer>"), unreadable},
+        {k("<integer>%d</integer>"), unreadable},
+        {k("<integer>${VAR}</integer>"), unreadable},
+        {k("<integer>0x10</integer>"), unreadable},
+        {k("<integer>4 2</integer>"), unreadable},
+        {k("<integer/>"), unreadable},
+        {k("<integer>-</integer>"), unreadable},
+        // Reals: C's notation whatever the locale.
+        {k("<real>-1E+2</real>"), -100.0},
+        {k("<real> 0.1 </real>"), 0.1},
+        {k("<real>1,5</real>"), unreadable},
+        {k("<real/>"), unreadable},
+        // Dates, far from 1970 too.
+        {k("<date>1800-01-01T00:00:00Z</date>"), y1800},
+        {k("<date>4001-02-03T04:05:06Z</date>"), y4001},
+        {k("<date>2001-02-29T00:00:00Z</date>"), unreadable},
+        {k("<date>2001-01-01 00:00:00Z</date>"), unreadable},
+        {k("<date>2001-01-01T00:00:00</date>"), unreadable},
+        // Data: base64, white space ignored.
+        {k("<data>\n\tAAEC\n\t/w==\n</data>"), QByteArray("\x00\x01\x02\xff", 4)},
+        {k("<data>AA*=</data>"), unreadable},
+        {k("<true></true>"), true},
+        {k("<false>no</false>"), unreadable},
+        // Keys: each followed by one value, only in a dictionary; the last of a repeated key holds.
+        {xmlPlist("<dict><key>k</key><string>x</string><key>k</key><string>y</string></dict>"), QStringLiteral("y")},
+        {xmlPlist("<dict><key/><string>x</string><key>k</key><true/></dict>"), true},
+        {xmlPlist("<dict><key>k</key></dict>"), unreadable},
+        {xmlPlist("<dict><key>k</key><key>j</key><string>x</string></dict>"), unreadable},
+        {xmlPlist("<dict><string>x</string></dict>"), unreadable},
+        {k("<array><key>a</key></array>"), unreadable},
+        // Anything else that is no property list.
+        {k("<string>b</strin>"), unreadable},
+        {k("<vector/>"), unreadable},
+        {k("<string>a<b/>c</string>"), unreadable},
+        {xmlPlist("<dict>x<key>k</key><true/></dict>"), unreadable},
+        {"<plist><dict><key>k</key><true/></dict><dict/></plist>", unreadable},
+        {"<plist><plist><dict><key>k</key><true/></dict></plist></plist>", unreadable},
+        {xmlPlist("<dict><key>k</key><true/></dict>") + "<!-- after -->", true},
+        {xmlPlist("<dict><key>k</key><true/></dict>") + "x", unreadable},
+    });
 }
 
 TEST_F(PlatformPropertyListTest, BinaryValuesFollowFoundationsRules)
