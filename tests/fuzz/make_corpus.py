@@ -64,3 +64,41 @@ for name, value in seeds.items():
 # One string referred to many times: it expands to more than a file we read may hold.
 (corpus / "shared-string.bin").write_bytes(plistlib.dumps(
     {"CFBundleIdentifier": "com.adobe.Acrobat.Pro", "Padding": ["x" * 4096] * 300}, fmt=plistlib.FMT_BINARY))
+
+# Encodings that expat decodes: a byte-order mark before UTF-8, and UTF-16 with its mark.
+dc_xml = plistlib.dumps(seeds["acrobat-dc"], fmt=plistlib.FMT_XML)
+(corpus / "bom.xml").write_bytes(b"\xef\xbb\xbf" + dc_xml)
+(corpus / "utf16.xml").write_bytes(
+    dc_xml.decode().replace('encoding="UTF-8"', 'encoding="UTF-16"').encode("utf-16"))
+
+# Binary files within the limits that a reader walking its arrays from the start at every
+# element takes seconds over: 130,000 references to one integer, and 16,000 integers.
+(corpus / "references-130000.bin").write_bytes(plistlib.dumps(
+    {"CFBundleIdentifier": "com.adobe.Acrobat.Pro", "References": [7] * 130000}, fmt=plistlib.FMT_BINARY))
+(corpus / "integers-16000.bin").write_bytes(plistlib.dumps(
+    {"CFBundleIdentifier": "com.adobe.Acrobat.Pro", "Integers": [2**40 + i for i in range(16000)]},
+    fmt=plistlib.FMT_BINARY))
+
+
+def binary_plist(objects, ref_size):
+    """A binary property list of encoded objects, the first being the root; offsets of 4 bytes."""
+    out = bytearray(b"bplist00")
+    offsets = []
+    for encoded in objects:
+        offsets.append(len(out))
+        out += encoded
+    table = len(out)
+    out += b"".join(offset.to_bytes(4, "big") for offset in offsets)
+    out += bytes(6) + bytes([4, ref_size]) + len(objects).to_bytes(8, "big") + bytes(8) + table.to_bytes(8, "big")
+    return bytes(out)
+
+
+# {k: [a0, a1, ...]}: 250 arrays in 1 MiB that each claim 983,040 one-byte references, which
+# overlap: each array's first reference is the next array, the rest run over the next arrays'
+# first bytes and a shared tail of references to an integer.
+arrays = 250
+claim = 983040
+overlapping = [b"\xd1\x01\x02", b"\x51k", b"\xaf\x11" + arrays.to_bytes(2, "big") + bytes(range(3, 3 + arrays))]
+overlapping += [b"\xaf\x12" + claim.to_bytes(4, "big") + bytes([4 + i]) for i in range(arrays)]
+overlapping.append(b"\x10\x07" + bytes([3 + arrays]) * claim)
+(corpus / "overlapping-arrays.bin").write_bytes(binary_plist(overlapping, 1))
