@@ -96,14 +96,6 @@ quint64 BinaryPlistTable::referenceCount(const Object& container)
     }
 }
 
-std::optional<quint64> BinaryPlistTable::reference(const Object& container, quint64 i) const
-{
-    const quint64 ref = readBigEndian(container.contentStart + i * quint64(m_refSize), m_refSize);
-    if (ref >= m_objectCount)
-        return std::nullopt;
-    return ref;
-}
-
 std::optional<quint64> BinaryPlistTable::contentSize(int kind, quint64 count) const
 {
     switch (kind) {
@@ -149,14 +141,6 @@ std::optional<quint64> BinaryPlistTable::readCount(quint64& position) const
     if (count > m_tableOffset)
         return std::nullopt;
     return count;
-}
-
-quint64 BinaryPlistTable::readBigEndian(quint64 position, int size) const
-{
-    quint64 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = (value << 8) | m_bytes[position + i];
-    return value;
 }
 
 }  // namespace Platform

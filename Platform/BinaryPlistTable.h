@@ -49,9 +49,19 @@ public:
     // How many objects a container refers to: a dictionary its keys, then its values.
     static quint64 referenceCount(const Object& container);
     // The container's reference `i` (below referenceCount); none when it names no object.
-    std::optional<quint64> reference(const Object& container, quint64 i) const;
+    std::optional<quint64> reference(const Object& container, quint64 i) const
+    {
+        const quint64 ref = readBigEndian(container.contentStart + i * quint64(m_refSize), m_refSize);
+        return ref < m_objectCount ? std::optional(ref) : std::nullopt;
+    }
     // `size` bytes from `position`, most significant first.
-    quint64 readBigEndian(quint64 position, int size) const;
+    quint64 readBigEndian(quint64 position, int size) const
+    {
+        quint64 value = 0;
+        for (const uchar *byte = m_bytes + position, *end = byte + size; byte != end; ++byte)
+            value = (value << 8) | *byte;
+        return value;
+    }
     const uchar* bytes(quint64 position) const { return m_bytes + position; }
 
 private:

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QRandomGenerator>
 #include <QTime>
 #include <QVariantList>
 #include <QVariantMap>
@@ -163,6 +164,11 @@ public:
     {
         if (!m_parser)
             return;
+        // Expat salts its hash tables against names chosen to collide. Left to itself it asks the
+        // kernel for a new salt for every file, a system call per Info.plist; one secret salt per
+        // process serves as well.
+        static const auto salt = static_cast<unsigned long>(QRandomGenerator::system()->generate64() | 1);
+        XML_SetHashSalt(m_parser, salt);
         XML_SetUserData(m_parser, this);
         XML_SetElementHandler(
             m_parser, [](void* self, const XML_Char* name, const XML_Char**) { reader(self).start(name); },
