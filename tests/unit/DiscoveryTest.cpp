@@ -1,6 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #include "Platform/AttributedString.h"
+#include "Platform/FileTimes.h"
 #include "Platform/FolderScanRegistry.h"
 
 #include <QDir>
@@ -81,7 +82,7 @@ TEST_F(DiscoveryTest, AnInfoPlistRewrittenBetweenDiscoveriesIsReadAnew)
     const QByteArray contents = file.readAll().replace("17.0", "18.0");
     file.close();
     Fixtures::writeFile(info, contents);
-    const timespec times[2] = {before.st_atim, before.st_mtim};
+    const timespec times[2] = {Platform::accessTime(before), Platform::modificationTime(before)};
     ASSERT_EQ(::utimensat(AT_FDCWD, encoded.constData(), times, 0), 0);
     delegate->searchForAcrobat();
     EXPECT_EQ(version(), QStringLiteral("18.0"));
