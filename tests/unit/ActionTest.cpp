@@ -76,15 +76,6 @@ TEST_F(ActionTest, RunningAcrobatIsRefusedBeforeAnyFileIsTouched)
     EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
 }
 
-TEST_F(ActionTest, RunningCheckMatchesOnlyThisExactExecutable)
-{
-    ALAppDelegate& d = makeDelegate();
-    fakes.workspace->running = {QStringLiteral("/Apps/Other/Acrobat.app/Contents/MacOS/AdobeAcrobat"),
-                                QStringLiteral("/Apps/A/acrobat.app/Contents/MacOS/AdobeAcrobat")};
-    EXPECT_FALSE(d.applicationIsRunning(QStringLiteral("/Apps/A/Acrobat.app")));
-    EXPECT_TRUE(d.applicationIsRunning(QStringLiteral("/Apps/Other/Acrobat.app")));
-}
-
 TEST_F(ActionTest, InstallCopiesThePluginAndTheCaptionTurnsToUninstall)
 {
     ALAppDelegate& d = start(QStringLiteral("17.012"), true);
