@@ -156,6 +156,30 @@ TEST_F(DiscoveryTest, TwoInstallationsSharingAFolderBothReportTheCopy)
     EXPECT_EQ(d.startingSnapshot()->size(), 2);
 }
 
+TEST_F(DiscoveryTest, SeveralCopiesAreListedInFolderOrderAndTheCaptionShowsTheLast)
+{
+    // Today's rules give an Acrobat one plug-in folder; a rule with three stands in for more.
+    struct ThreeFolders : ALAppDelegate {
+        using ALAppDelegate::ALAppDelegate;
+        QStringList folders;
+        QStringList pluginsFoldersForAcrobatPath(const QString&, unsigned) const override { return folders; }
+    };
+    addAcrobat(QStringLiteral("Acrobat.app"), QStringLiteral("17.0"));
+    ThreeFolders d(fakes.services(mainBundle));
+    d.folders = {temp.filePath(QStringLiteral("one")), temp.filePath(QStringLiteral("none")),
+                 temp.filePath(QStringLiteral("two"))};
+    Fixtures::makePluginCopy(d.folders[0] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.5"));
+    Fixtures::makePluginCopy(d.folders[2] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+    d.searchForAcrobat();
+
+    ASSERT_EQ(d.acrobatInstances().size(), 1);
+    const QVariantList copies = d.acrobatInstances().first().value(ALKey::FW).toList();
+    ASSERT_EQ(copies.size(), 2);
+    EXPECT_EQ(copies[0].toMap().value(ALKey::Path).toString(), d.folders[0] + QStringLiteral("/Foldwise.acroplugin"));
+    EXPECT_EQ(copies[1].toMap().value(ALKey::Path).toString(), d.folders[2] + QStringLiteral("/Foldwise.acroplugin"));
+    EXPECT_EQ(captionOf(d.acrobatInstances().first()), QStringLiteral("Uninstall (2.4)")) << "the last, not the newest";
+}
+
 TEST_F(DiscoveryTest, IconIsLoadedFromTheBundlesIconFile)
 {
     const QString path = addAcrobat(QStringLiteral("Icon.app"), QStringLiteral("15"));
