@@ -54,8 +54,9 @@ public:
     void searchForAcrobat();
     QSet<QString> installationSnapshot(const QList<QVariantMap>& instances) const;
 
-    // Where each Acrobat version loads plug-ins from.
-    QStringList pluginsFoldersForAcrobatPath(const QString& acrobatPath, unsigned version) const;
+    // Where each Acrobat version loads plug-ins from. Discovery and the action reach the folder
+    // rule through dispatch, so that one override gives them both a rule with several folders.
+    virtual QStringList pluginsFoldersForAcrobatPath(const QString& acrobatPath, unsigned version) const;
     QString pluginPathFromFolderPath(const QString& folderPath) const;
     QStringList fwPathForAcrobatPath(const QString& acrobatPath, unsigned version) const;
 

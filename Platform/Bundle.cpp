@@ -12,9 +12,14 @@ namespace Platform {
 
 namespace {
 
-bool somethingAt(const QString& path)
+// Whether something is at `path` and, every link resolved, it lies in the bundle's own
+// Contents/Resources: a link there may lead to another resource, never out of them.
+bool isOwnResource(const QString& path, const QString& bundlePath)
 {
-    return QFileInfo::exists(path);
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    const QString bundle = QFileInfo(bundlePath).canonicalFilePath();
+    return !resolved.isEmpty() && !bundle.isEmpty()
+        && resolved.startsWith(bundle + QStringLiteral("/Contents/Resources/"));
 }
 
 }  // namespace
@@ -85,7 +90,7 @@ std::optional<QString> Bundle::pathForResource(const QString& name, const QStrin
             return std::nullopt;
     }
     const QString path = resourcePath() + QLatin1Char('/') + fileName;
-    if (!somethingAt(path))
+    if (!isOwnResource(path, m_path))
         return std::nullopt;
     return path;
 }

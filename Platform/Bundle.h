@@ -26,7 +26,8 @@ public:
     // A string entry of the information dictionary, nothing when absent or not a string.
     std::optional<QString> stringForInfoDictionaryKey(const QString& key) const;
     // Contents/Resources/name.type (name alone when type is empty), when something is there;
-    // nothing for a name that would lead out of Resources (absolute, or through "." or "..").
+    // nothing for a name that would lead out of Resources (absolute, or through "." or "..") and
+    // for a link that does (it is followed only while it stays in the bundle's own Resources).
     std::optional<QString> pathForResource(const QString& name, const QString& type) const;
     // An image resource of any image extension we can read.
     std::optional<QString> pathForImageResource(const QString& name) const;

@@ -245,6 +245,20 @@ int copyBytes(int in, int out)
     }
 }
 
+#if !defined(__linux__)
+// Writes what was written to the file out to the disk. Gives back 0 or the error number. On macOS
+// fsync stops at the drive's own cache: F_FULLFSYNC has the drive write that out too, and a file
+// system that cannot gets the plain fsync.
+int flushedToDisk(int fd)
+{
+#if defined(__APPLE__)
+    if (::fcntl(fd, F_FULLFSYNC) == 0)
+        return 0;
+#endif
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+#endif
+
 // A new file at `to` with the bytes of `from`. The umask trims `mode`, as for a plain cp.
 bool copyFile(const fs::path& from, const fs::path& to, mode_t mode, std::error_code& error)
 {
@@ -262,8 +276,8 @@ bool copyFile(const fs::path& from, const fs::path& to, mode_t mode, std::error_
     int code = copyBytes(in, out);
 #if !defined(__linux__)
     // No syncfs here: each file is flushed on its own.
-    if (code == 0 && ::fsync(out) != 0)
-        code = errno;
+    if (code == 0)
+        code = flushedToDisk(out);
 #endif
     // A quota or a network file system may report a failed write only now.
     if (::close(out) != 0 && code == 0)

@@ -1,5 +1,6 @@
 #include "Platform/PropertyListCache.h"
 
+#include "Platform/FileTimes.h"
 #include "Platform/PropertyList.h"
 
 #include <QFile>
@@ -59,12 +60,8 @@ std::optional<QVariantMap> PropertyListCache::dictionaryWithContentsOfFile(const
     struct stat info;
     if (!current || ::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return PropertyList::dictionaryWithContentsOfFile(path);
-        // Taken before reading: a file replaced meanwhile is then found changed at the next look.
-#ifdef __APPLE__
-    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtimespec, info.st_ctimespec};
-#else
-    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-#endif
+    // Taken before reading: a file replaced meanwhile is then found changed at the next look.
+    const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, modificationTime(info), changeTime(info)};
     const auto found = current->entries.constFind(path);
     if (found != current->entries.cend() && found->identity == identity)
         return found->dictionary;

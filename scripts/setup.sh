@@ -27,6 +27,8 @@ test_packages=(
   dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev libplist-dev
   dbus at-spi2-core python3-pyatspi orca speech-dispatcher openbox
   clang libclang-rt-14-dev
+  # Debian's own checks of the package, and libc++ to compile every source as macOS's library would.
+  lintian appstream desktop-file-utils libc++-dev libc++abi-dev
 )
 
 packages=("${run_packages[@]}")

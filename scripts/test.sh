@@ -12,3 +12,8 @@ scripts/fuzz.sh 30
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
+
+# Every source (the benchmarks' and the fuzzer's too) compiled against libc++, macOS's C++ library.
+cmake --preset bench >/dev/null
+scripts/check-libcxx.sh build/compile_commands.json build-bench/compile_commands.json \
+  build-fuzz/compile_commands.json

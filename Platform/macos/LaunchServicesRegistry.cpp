@@ -7,14 +7,26 @@
 #include <CoreServices/CoreServices.h>
 
 #include <climits>
+#include <utility>
 
 namespace Platform {
 
 namespace {
 
+// Holds one Core Foundation reference and releases it once: it moves, it is never copied.
 template <typename T>
 struct Released {
-    T ref;
+    T ref = nullptr;
+
+    explicit Released(T owned) : ref(owned) {}
+    Released(Released&& other) noexcept : ref(std::exchange(other.ref, nullptr)) {}
+    Released& operator=(Released&& other) noexcept
+    {
+        std::swap(ref, other.ref);
+        return *this;
+    }
+    Released(const Released&) = delete;
+    Released& operator=(const Released&) = delete;
     ~Released()
     {
         if (ref)

@@ -23,7 +23,8 @@ bool LibprocWorkspace::isExecutableRunning(const QString& executablePath)
     const bool wantedExists = ::stat(wanted.c_str(), &wantedFile) == 0;
     char resolved[PATH_MAX];
     const bool wantedResolves = ::realpath(wanted.c_str(), resolved) != nullptr;
-    // The count changes between calls; ask with room to spare.
+    // proc_listallpids takes the buffer's size in bytes and answers with a number of pids. The
+    // number changes between calls; ask with room to spare.
     const int needed = proc_listallpids(nullptr, 0);
     if (needed <= 0)
         return false;

@@ -32,8 +32,9 @@ AdministratorShell::Result OsascriptAdministratorShell::run(const QString& comma
         return result;
     }
     const QString message = QString::fromUtf8(run.standardError).trimmed();
-    // osascript reports a dismissed password prompt as "User canceled. (-128)".
-    if (message.contains(QLatin1String("(-128)")) || message.contains(QLatin1String("User canceled"))) {
+    // osascript ends its message with the error number: "…: execution error: User canceled. (-128)"
+    // for a dismissed prompt. The command's own words come before it and may hold anything.
+    if (message.endsWith(QLatin1String(" (-128)"))) {
         result.errorNumber = kUserCancelledErrorNumber;
         return result;
     }

@@ -51,6 +51,27 @@ TEST_F(PackageTest, DebianPackageRunsFromItsUnpackedTree)
     const QString root = temp.filePath(QStringLiteral("root"));
     const CommandResult unpacked = desktop.run(QStringLiteral("dpkg"), {QStringLiteral("-x"), deb, root});
     ASSERT_TRUE(unpacked.succeeded()) << unpacked.errors.toStdString();
+
+    // Debian's own checks, each failing on an error it finds.
+    const QString metainfo = root + QStringLiteral("/usr/share/metainfo/com.foldwise.InstallationUtility.metainfo.xml");
+    const QString desktopEntry = root + QStringLiteral("/usr/share/applications/foldwise-installer.desktop");
+    const std::pair<QString, QStringList> checks[] = {
+        {QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo}},
+        {QStringLiteral("desktop-file-validate"), {desktopEntry}},
+        {QStringLiteral("lintian"), {deb}},
+    };
+    for (const auto& [program, arguments] : checks) {
+        const CommandResult checked = desktop.run(program, arguments, 60s);
+        EXPECT_TRUE(checked.succeeded()) << program.toStdString() << " (exit " << checked.exitCode << "):\n"
+                                         << checked.output.toStdString() << checked.errors.toStdString();
+    }
+    const CommandResult version =
+        desktop.run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Version")});
+    QFile releases(metainfo);
+    ASSERT_TRUE(releases.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(releases.readAll().contains("<release version=\"" + version.output.trimmed() + '"'))
+        << "the metainfo lists no release " << version.output.trimmed().toStdString();
+
     const QString bundle = root + QStringLiteral("/usr/lib/foldwise/InstallationUtility.app/Contents");
     for (const QString& file :
          {QStringLiteral("/Info.plist"), QStringLiteral("/MacOS/InstallationUtility"),

@@ -55,8 +55,18 @@ public:
 
 class RecordingLog : public Platform::Log {
 public:
+    explicit RecordingLog(std::shared_ptr<const RecordingAlerts> alerts = nullptr) : m_alerts(std::move(alerts)) {}
     QStringList lines;
-    void line(const QString& text) override { lines.append(text); }
+    std::vector<size_t> alertsShownBefore;  // for each line, how many alerts had been shown by then
+    void line(const QString& text) override
+    {
+        lines.append(text);
+        if (m_alerts)
+            alertsShownBefore.push_back(m_alerts->panels.size());
+    }
+
+private:
+    std::shared_ptr<const RecordingAlerts> m_alerts;
 };
 
 class FakeWorkspace : public Platform::Workspace {
@@ -89,7 +99,7 @@ struct FakeServices {
     std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
     std::shared_ptr<ScriptedAdministratorShell> shell = std::make_shared<ScriptedAdministratorShell>();
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
-    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>(alerts);
     QStringList supportFolders;
 
     Platform::Services services(const QString& mainBundlePath) const;

@@ -55,6 +55,14 @@ void writeValue(QString& out, const QVariant& value, int depth)
     }
 }
 
+// Gives up root for good. Called by root, setgid and setuid set the real, effective and saved ids
+// alike on every POSIX system (setresuid is Linux's alone); root must then be out of reach.
+bool becomePlainUser()
+{
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kPlainUser) == 0 && ::setuid(kPlainUser) == 0
+        && ::geteuid() == kPlainUser && ::getegid() == kPlainUser && ::setuid(0) != 0;
+}
+
 }  // namespace
 
 void writeFile(const QString& path, const QByteArray& content)
@@ -158,9 +166,7 @@ std::optional<QByteArray> runAsPlainUser(const std::function<QByteArray()>& work
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(kPlainUser, kPlainUser, kPlainUser) != 0
-            || ::setresuid(kPlainUser, kPlainUser, kPlainUser) != 0 || ::geteuid() != kPlainUser
-            || ::getegid() != kPlainUser)
+        if (!becomePlainUser())
             ::_exit(2);
         const QByteArray result = work();
         for (qsizetype done = 0; done < result.size();) {

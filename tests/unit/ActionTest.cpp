@@ -76,15 +76,6 @@ TEST_F(ActionTest, RunningAcrobatIsRefusedBeforeAnyFileIsTouched)
     EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
 }
 
-TEST_F(ActionTest, RunningCheckMatchesOnlyThisExactExecutable)
-{
-    ALAppDelegate& d = makeDelegate();
-    fakes.workspace->running = {QStringLiteral("/Apps/Other/Acrobat.app/Contents/MacOS/AdobeAcrobat"),
-                                QStringLiteral("/Apps/A/acrobat.app/Contents/MacOS/AdobeAcrobat")};
-    EXPECT_FALSE(d.applicationIsRunning(QStringLiteral("/Apps/A/Acrobat.app")));
-    EXPECT_TRUE(d.applicationIsRunning(QStringLiteral("/Apps/Other/Acrobat.app")));
-}
-
 TEST_F(ActionTest, InstallCopiesThePluginAndTheCaptionTurnsToUninstall)
 {
     ALAppDelegate& d = start(QStringLiteral("17.012"), true);
@@ -111,6 +102,7 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
     } rows[] = {
         {"old, folder missing", "11.0.23", false, 0, std::nullopt, {kOldFailed}, {}},
         {"new, folder missing", "15.006", false, 0, std::nullopt, {kRunFirst}, {}},
+        {"14, the last old one", "14.9", false, 0, std::nullopt, {kOldFailed}, {}},
         {"no version", "v1", false, 0, std::nullopt, {kOldFailed}, {}},
         {"prompt cancelled",
          "17.0",
@@ -161,6 +153,8 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
         ASSERT_EQ(fakes.log->lines.size(), row.log.isEmpty() ? 0 : 1);
         if (!row.log.isEmpty()) {
             EXPECT_TRUE(fakes.log->lines.first().startsWith(row.log)) << fakes.log->lines.first().toStdString();
+            EXPECT_EQ(fakes.log->alertsShownBefore, std::vector<size_t>{size_t(row.alerts.size())})
+                << "the line is written after the last alert";
         }
         EXPECT_EQ(discoveries, 1);
         EXPECT_EQ(fakes.shell->commands.size(), row.fallback ? 1 : 0);

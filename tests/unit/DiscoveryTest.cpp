@@ -1,6 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #include "Platform/AttributedString.h"
+#include "Platform/FileTimes.h"
 #include "Platform/FolderScanRegistry.h"
 
 #include <QDir>
@@ -81,7 +82,7 @@ TEST_F(DiscoveryTest, AnInfoPlistRewrittenBetweenDiscoveriesIsReadAnew)
     const QByteArray contents = file.readAll().replace("17.0", "18.0");
     file.close();
     Fixtures::writeFile(info, contents);
-    const timespec times[2] = {before.st_atim, before.st_mtim};
+    const timespec times[2] = {Platform::accessTime(before), Platform::modificationTime(before)};
     ASSERT_EQ(::utimensat(AT_FDCWD, encoded.constData(), times, 0), 0);
     delegate->searchForAcrobat();
     EXPECT_EQ(version(), QStringLiteral("18.0"));
@@ -153,6 +154,30 @@ TEST_F(DiscoveryTest, TwoInstallationsSharingAFolderBothReportTheCopy)
     EXPECT_EQ(captionOf(d.acrobatInstances().at(0)), QStringLiteral("Uninstall (2.5)"));
     EXPECT_EQ(captionOf(d.acrobatInstances().at(1)), QStringLiteral("Uninstall (2.5)"));
     EXPECT_EQ(d.startingSnapshot()->size(), 2);
+}
+
+TEST_F(DiscoveryTest, SeveralCopiesAreListedInFolderOrderAndTheCaptionShowsTheLast)
+{
+    // Today's rules give an Acrobat one plug-in folder; a rule with three stands in for more.
+    struct ThreeFolders : ALAppDelegate {
+        using ALAppDelegate::ALAppDelegate;
+        QStringList folders;
+        QStringList pluginsFoldersForAcrobatPath(const QString&, unsigned) const override { return folders; }
+    };
+    addAcrobat(QStringLiteral("Acrobat.app"), QStringLiteral("17.0"));
+    ThreeFolders d(fakes.services(mainBundle));
+    d.folders = {temp.filePath(QStringLiteral("one")), temp.filePath(QStringLiteral("none")),
+                 temp.filePath(QStringLiteral("two"))};
+    Fixtures::makePluginCopy(d.folders[0] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.5"));
+    Fixtures::makePluginCopy(d.folders[2] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+    d.searchForAcrobat();
+
+    ASSERT_EQ(d.acrobatInstances().size(), 1);
+    const QVariantList copies = d.acrobatInstances().first().value(ALKey::FW).toList();
+    ASSERT_EQ(copies.size(), 2);
+    EXPECT_EQ(copies[0].toMap().value(ALKey::Path).toString(), d.folders[0] + QStringLiteral("/Foldwise.acroplugin"));
+    EXPECT_EQ(copies[1].toMap().value(ALKey::Path).toString(), d.folders[2] + QStringLiteral("/Foldwise.acroplugin"));
+    EXPECT_EQ(captionOf(d.acrobatInstances().first()), QStringLiteral("Uninstall (2.4)")) << "the last, not the newest";
 }
 
 TEST_F(DiscoveryTest, IconIsLoadedFromTheBundlesIconFile)

@@ -625,15 +625,23 @@ TEST_F(HostileInputTest, IconNamesCannotLeadOutOfTheBundle)
         {QStringLiteral("../Resources/AppIcon.png"), false},
         {QStringLiteral("."), false},
         {QStringLiteral(".."), false},
+        // Links in Resources, made below: to another resource, to a file and a folder outside.
+        {QStringLiteral("Alias.png"), true},
+        {QStringLiteral("Outside.png"), false},
+        {QStringLiteral("Linked/outside.png"), false},
     };
+    const QString bundle = apps + QStringLiteral("/Icon.app");
+    const QString resources = bundle + QStringLiteral("/Contents/Resources/");
+    ASSERT_TRUE(QDir().mkpath(resources));
+    ASSERT_TRUE(image.save(resources + QStringLiteral("AppIcon.png")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("AppIcon.png"), resources + QStringLiteral("Alias.png")));
+    ASSERT_TRUE(QFile::link(apps + QStringLiteral("/outside.png"), resources + QStringLiteral("Outside.png")));
+    ASSERT_TRUE(QFile::link(apps, resources + QStringLiteral("Linked")));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.iconFile.toStdString());
         QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("17.0"));
         info.insert(QStringLiteral("CFBundleIconFile"), c.iconFile);
-        const QString bundle = apps + QStringLiteral("/Icon.app");
         Fixtures::makeBundle(bundle, info);
-        ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/Contents/Resources")));
-        ASSERT_TRUE(image.save(bundle + QStringLiteral("/Contents/Resources/AppIcon.png")));
         EXPECT_EQ(AppIcon::appIcon(Platform::Bundle(bundle)).has_value(), c.loads);
     }
 }

@@ -1,6 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 // The running check against real processes started from fixture Acrobat bundles.
@@ -24,18 +25,35 @@ protected:
     }
 };
 
-TEST_F(RunningCheckTest, OnlyTheRunningInstallationsOwnExecutableCounts)
+TEST_F(RunningCheckTest, RunningCheckMatchesOnlyThisExactExecutable)
 {
     const QString running = addAcrobat(QStringLiteral("Running/Acrobat.app"), QStringLiteral("17.0"));
     const QString other = addAcrobat(QStringLiteral("Other/Acrobat.app"), QStringLiteral("17.0"));
     startAcrobat(running);
+    // The other installation holds the same program, not the same file.
+    QDir().mkpath(other + QStringLiteral("/Contents/MacOS"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), other + QStringLiteral("/Contents/MacOS/AdobeAcrobat")));
+    // Where the volume ignores letter case (macOS's default), both spellings name one file.
+    Fixtures::writeFile(apps + QStringLiteral("/probe"), "");
+    const bool caseInsensitive = QFileInfo::exists(apps + QStringLiteral("/PROBE"));
     Platform::Services services = fakes.services(mainBundle);
     services.workspace = Platform::makeSystemWorkspace();
     ALAppDelegate d(services);
 
-    EXPECT_TRUE(d.applicationIsRunning(running));
-    EXPECT_FALSE(d.applicationIsRunning(other)) << "a second installation is not blocked";
-    EXPECT_FALSE(d.applicationIsRunning(apps + QStringLiteral("/running/Acrobat.app"))) << "letter case matters";
+    const struct {
+        const char* name;
+        QString path;
+        bool isRunning;
+    } rows[] = {
+        {"the running installation", running, true},
+        {"a second installation of the same program", other, false},
+        {"the same path in other letter case", apps + QStringLiteral("/running/Acrobat.app"), caseInsensitive},
+        {"a path where nothing is", apps + QStringLiteral("/Missing/Acrobat.app"), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(d.applicationIsRunning(row.path), row.isRunning);
+    }
 
     acrobatProcess.kill();
     acrobatProcess.waitForFinished();
