@@ -465,7 +465,7 @@ Platform::Cell* ALAppDelegate::dataCellForTableColumn(Platform::TableView*, Plat
     if (!column || column->identifier() != QLatin1String("Button"))
         return nullptr;
     const QVariantMap instance = m_acrobatInstances.value(row);
-    auto* cell = dynamic_cast<Platform::ButtonCell*>(column->dataCell());
+    Platform::ButtonCell* cell = column->dataCell() ? column->dataCell()->asButtonCell() : nullptr;
     if (cell)
         cell->setAttributedTitle(instance.value(ALKey::ButtonCaption).value<Platform::AttributedString>());
     return cell;

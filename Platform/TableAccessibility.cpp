@@ -311,8 +311,8 @@ bool TableCellAccessible::isSelected() const
 
 QStringList TableCellAccessible::actionNames() const
 {
-    const Cell* cell = preparedCell();
-    if (!dynamic_cast<const ButtonCell*>(cell) || !cell->isEnabled())
+    const ButtonCell* button = isValid() ? m_table->preparedButtonAtColumn(m_column, m_row) : nullptr;
+    if (!button || !button->isEnabled())
         return {};
     return {pressAction()};
 }

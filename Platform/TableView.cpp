@@ -192,12 +192,18 @@ Cell* TableView::preparedCellAtColumn(int column, int row)
     return cell;
 }
 
+ButtonCell* TableView::preparedButtonAtColumn(int column, int row)
+{
+    Cell* cell = preparedCellAtColumn(column, row);
+    return cell ? cell->asButtonCell() : nullptr;
+}
+
 int TableView::buttonColumnForRow(int row)
 {
     if (row < 0 || row >= numberOfRows())
         return -1;
     for (int column = 0; column < numberOfColumns(); ++column)
-        if (dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row)))
+        if (preparedButtonAtColumn(column, row))
             return column;
     return -1;
 }
@@ -209,7 +215,7 @@ bool TableView::performClickOnCellAtColumn(int column, int row)
     // The action reads the selected row, so the row is selected first.
     selectRow(row);
     // The cell is shared by every row: it gets this row's title and value just before it acts.
-    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row));
+    ButtonCell* button = preparedButtonAtColumn(column, row);
     if (!button || !button->isEnabled())
         return false;
     return button->sendAction(this);
@@ -294,7 +300,7 @@ void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
 
 bool TableView::trackingContains(const QPointF& point)
 {
-    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(m_tracking.column, m_tracking.row));
+    const ButtonCell* button = preparedButtonAtColumn(m_tracking.column, m_tracking.row);
     return button
         && button->trackingRectForFrame(frameOfCellAtColumn(m_tracking.column, m_tracking.row)).contains(point);
 }
@@ -319,7 +325,7 @@ void TableView::mousePressEvent(QMouseEvent* event)
         return;
     }
     selectRow(row);
-    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row));
+    const ButtonCell* button = preparedButtonAtColumn(column, row);
     if (!button || !button->isEnabled())
         return;
     if (!button->trackingRectForFrame(frameOfCellAtColumn(column, row)).contains(point))

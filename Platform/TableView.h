@@ -7,6 +7,7 @@
 
 namespace Platform {
 
+class ButtonCell;
 class Cell;
 class TableView;
 class TableModel;
@@ -85,6 +86,8 @@ public:
     QRectF frameOfCellAtColumn(int column, int row) const;
     // The cell that draws a row of a column, filled with that row's value.
     Cell* preparedCellAtColumn(int column, int row);
+    // The same when it is a push button; null otherwise.
+    ButtonCell* preparedButtonAtColumn(int column, int row);
     // The first column whose cell is a button in that row, or -1: the one the keyboard presses.
     int buttonColumnForRow(int row);
     // Where the keyboard's focus sits in a row: its button, else its first cell. The focus ring

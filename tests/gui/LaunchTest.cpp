@@ -101,8 +101,7 @@ TEST_F(LaunchTest, QuitAndCloseShortcutsEndTheRunThroughTermination)
             // Uninstall through the row's action, then leave by the keyboard.
             auto* table = window->findChild<Platform::TableView*>();
             table->selectRow(0);
-            auto* button = dynamic_cast<Platform::ButtonCell*>(table->preparedCellAtColumn(1, 0));
-            button->sendAction(table);
+            table->preparedButtonAtColumn(1, 0)->sendAction(table);
             // Shortcuts reach the active window only.
             window->activateWindow();
             EXPECT_TRUE(QTest::qWaitForWindowActive(window.data()));
