@@ -28,15 +28,6 @@ void installTableAccessibility()
     (void)installed;
 }
 
-void notifyAccessibleCell(TableView* table, QAccessible::Event type, const QModelIndex& index)
-{
-    if (!QAccessible::isActive() || !index.isValid())
-        return;
-    QAccessibleEvent event(table, type);
-    event.setChild(index.row() * table->numberOfColumns() + index.column());
-    QAccessible::updateAccessibility(&event);
-}
-
 // ---- TableViewAccessible --------------------------------------------------------------------
 
 TableViewAccessible::TableViewAccessible(TableView* table) : QAccessibleWidget(table, QAccessible::Table)

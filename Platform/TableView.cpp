@@ -1,7 +1,6 @@
 #include "Platform/TableView.h"
 
 #include "Platform/Cell.h"
-#include "Platform/TableAccessibility.h"
 
 #include <QAbstractTableModel>
 #include <QFocusEvent>
@@ -71,7 +70,6 @@ TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_un
     setFocusPolicy(Qt::TabFocus);
     setTabKeyNavigation(false);
     setWordWrap(false);
-    installTableAccessibility();
 }
 
 TableView::~TableView()
@@ -457,12 +455,21 @@ void TableView::currentChanged(const QModelIndex& current, const QModelIndex& pr
 
 void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    notifyAccessibleCell(this, QAccessible::SelectionAdd, selected.indexes().value(0));
-    notifyAccessibleCell(this, QAccessible::SelectionRemove, deselected.indexes().value(0));
+    notifyAccessibleCell(QAccessible::SelectionAdd, selected.indexes().value(0));
+    notifyAccessibleCell(QAccessible::SelectionRemove, deselected.indexes().value(0));
     QAbstractItemView::selectionChanged(selected, deselected);
     // Also after a reload: the button's new caption is read as its row comes back selected.
     if (hasFocus())
         announceSelectedRowLater();
+}
+
+void TableView::notifyAccessibleCell(QAccessible::Event type, const QModelIndex& index)
+{
+    if (!QAccessible::isActive() || !index.isValid())
+        return;
+    QAccessibleEvent event(this, type);
+    event.setChild(index.row() * numberOfColumns() + index.column());
+    QAccessible::updateAccessibility(&event);
 }
 
 int TableView::keyboardColumnForRow(int row)
@@ -481,7 +488,7 @@ void TableView::announceSelectedRowLater()
         m_announcePending = false;
         const int row = selectedRow();
         if (hasFocus() && row >= 0)
-            notifyAccessibleCell(this, QAccessible::Focus, m_model->index(row, keyboardColumnForRow(row)));
+            notifyAccessibleCell(QAccessible::Focus, m_model->index(row, keyboardColumnForRow(row)));
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAccessible>
 #include <QString>
 #include <QTableView>
 #include <memory>
@@ -131,6 +132,9 @@ private:
     void enterByKeyboard();
     // Tells screen readers that the selected row's keyboard cell holds the focus.
     void announceSelectedRowLater();
+    // Tells screen readers that the cell at index became current or was (de)selected. QTableView
+    // would number the cells as if its hidden headers were cells too; ours has none.
+    void notifyAccessibleCell(QAccessible::Event event, const QModelIndex& index);
     void moveSelectionTo(int row);
     void drawFocusRing(QPainter& painter, const QRectF& clipRect);
 
