@@ -470,9 +470,3 @@ Platform::Cell* ALAppDelegate::dataCellForTableColumn(Platform::TableView*, Plat
         cell->setAttributedTitle(instance.value(ALKey::ButtonCaption).value<Platform::AttributedString>());
     return cell;
 }
-
-QString ALAppDelegate::toolTipForCell(Platform::TableView*, Platform::Cell*, QRectF*, Platform::TableColumn*, int,
-                                      const QPointF&)
-{
-    return {};
-}

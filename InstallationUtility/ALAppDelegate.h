@@ -77,8 +77,7 @@ public:
     QVariant objectValueForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column, int row) override;
     Platform::Cell* dataCellForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column,
                                            int row) override;
-    QString toolTipForCell(Platform::TableView* tableView, Platform::Cell* cell, QRectF* rect,
-                           Platform::TableColumn* column, int row, const QPointF& mouseLocation) override;
+    // No tool tips: the table's own answer, none, holds for every cell.
 
 signals:
     void acrobatInstancesWillChange();

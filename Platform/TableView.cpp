@@ -42,6 +42,16 @@ private:
     TableView* m_view;
 };
 
+Cell* TableDataSource::dataCellForTableColumn(TableView*, TableColumn*, int)
+{
+    return nullptr;
+}
+
+QString TableDataSource::toolTipForCell(TableView*, Cell*, QRectF*, TableColumn*, int, const QPointF&)
+{
+    return {};
+}
+
 TableColumn::TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width)
     : m_identifier(std::move(identifier)),
       m_dataCell(std::move(dataCell)),

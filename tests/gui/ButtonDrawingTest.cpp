@@ -171,15 +171,6 @@ public:
             return bool(installed[static_cast<size_t>(row)]);
         return QVariantMap();
     }
-    Platform::Cell* dataCellForTableColumn(Platform::TableView*, Platform::TableColumn*, int) override
-    {
-        return nullptr;
-    }
-    QString toolTipForCell(Platform::TableView*, Platform::Cell*, QRectF*, Platform::TableColumn*, int,
-                           const QPointF&) override
-    {
-        return {};
-    }
 };
 
 }  // namespace
