@@ -14,6 +14,9 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
+#include <cmath>
+
 namespace Platform {
 
 // The row and column counts the view needs; the values themselves come from the cells.
@@ -68,7 +71,7 @@ TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_un
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(kRowHeight + kRowSpacing);
+    verticalHeader()->setDefaultSectionSize(kRowRectHeight);
     setShowGrid(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -160,19 +163,21 @@ void TableView::selectRow(int row)
 
 TableView::RowRange TableView::rowsInRect(const QRectF& rect) const
 {
-    RowRange range{0, 0};
     const int rows = numberOfRows();
-    for (int row = 0; row < rows; ++row) {
-        if (!rectOfRow(row).intersects(rect)) {
-            if (range.length > 0)
-                break;
-            continue;
-        }
-        if (range.length == 0)
-            range.location = row;
-        ++range.length;
-    }
-    return range;
+    if (rows == 0)
+        return {};
+    // All rows are equally high, so the range follows from where the rectangle begins and ends;
+    // a row it only touches at an edge is not in it.
+    const QRectF firstRow = rectOfRow(0);
+    const QRectF allRows(firstRow.topLeft(), QSizeF(firstRow.width(), qreal(rows) * kRowRectHeight));
+    if (!allRows.intersects(rect))
+        return {};
+    const QRectF area = rect.normalized();
+    const qreal first = std::floor((area.top() - firstRow.top()) / kRowRectHeight);
+    const qreal last = std::ceil((area.bottom() - firstRow.top()) / kRowRectHeight) - 1;
+    const int location = static_cast<int>(std::clamp<qreal>(first, 0, rows - 1));
+    const int end = static_cast<int>(std::clamp<qreal>(last, 0, rows - 1));
+    return {location, end - location + 1};
 }
 
 QRectF TableView::rectOfRow(int row) const

@@ -56,6 +56,8 @@ class TableView : public QTableView {
 public:
     static constexpr int kRowHeight = 88;
     static constexpr int kRowSpacing = 2;
+    // Every row's rectangle is this high, from one row's top to the next one's.
+    static constexpr int kRowRectHeight = kRowHeight + kRowSpacing;
     static constexpr int kColumnSpacing = 4;
     static constexpr int kFocusRingWidth = 2;
     static constexpr int kFocusRingGap = 2;
