@@ -73,7 +73,8 @@ std::optional<QString> rootRefusal(Platform::FileManager& files, const QString& 
     return std::nullopt;
 }
 
-// Hands an operation's outcome to the caller's holder, when there is one.
+// The one way an operation fills its optional error description: into the caller's holder,
+// when there is one; the result is passed on.
 bool reported(bool result, const std::optional<QString>& description, std::optional<QString>* errorDescription)
 {
     if (errorDescription)
@@ -304,9 +305,7 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
     // A failure is never silent: without it the user would see no alert and the log no line.
     if (!description)
         description = format(QStringLiteral("The administrator command failed without saying why: %@"), {commandText});
-    if (errorDescription)
-        *errorDescription = description;
-    return false;
+    return reported(false, description, errorDescription);
 }
 
 bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
@@ -411,8 +410,10 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     bool installed = false;
     if (!plugin) {
         // Never ask for a password to copy something that is not there.
-        *errorDescription = format(QStringLiteral("The plug-in to install is missing: %@"),
-                                   {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)});
+        reported(false,
+                 format(QStringLiteral("The plug-in to install is missing: %@"),
+                        {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)}),
+                 errorDescription);
     } else {
         WaitCursor busy;
         for (const QString& folder : pluginsFoldersForAcrobatPath(acrobatPath, version)) {
