@@ -33,6 +33,9 @@ const QString kCarriedPluginApplication =
     QStringLiteral("Contents/Resources/Foldwise.acroplugin/Contents/Resources/Foldwise.app");
 const QString kShortVersionKey = QStringLiteral("CFBundleShortVersionString");
 const QString kNameKey = QStringLiteral("CFBundleName");
+// Acrobat up to this major version loads plug-ins from inside its own bundle, later ones from
+// the user's Application Support folder; the message of a failed install follows the same line.
+constexpr unsigned kLastVersionWithPluginsInBundle = 14;
 constexpr unsigned kRowPoints = 90;
 constexpr unsigned kWindowChromePoints = 140;
 
@@ -47,6 +50,11 @@ const QString kRunAcrobatFirstMessage = QStringLiteral("Please run Acrobat at le
 const QString kNoAccessMessage =
     QStringLiteral("Can't perform operation, probably there is no access to the selected location");
 const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
+
+bool keepsPluginsInItsBundle(unsigned majorVersion)
+{
+    return majorVersion <= kLastVersionWithPluginsInBundle;
+}
 
 std::optional<QString> stringEntry(const QVariantMap& map, const QString& key)
 {
@@ -257,7 +265,7 @@ QSet<QString> ALAppDelegate::installationSnapshot(const QList<QVariantMap>& inst
 
 QStringList ALAppDelegate::pluginsFoldersForAcrobatPath(const QString& acrobatPath, unsigned version) const
 {
-    if (version <= 14)
+    if (keepsPluginsInItsBundle(version))
         return {appendingPathComponent(acrobatPath, QStringLiteral("Contents/Plug-ins"))};
     const QStringList supportFolders =
         m_services.applicationSupportDirectories ? m_services.applicationSupportDirectories() : QStringList();
@@ -426,7 +434,7 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
         }
     }
     if (!installed)
-        showError(version < 15 ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
+        showError(keepsPluginsInItsBundle(version) ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
     return installed;
 }
 
