@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <cerrno>
 
 using Platform::appendingPathComponent;
@@ -36,8 +37,6 @@ const QString kNameKey = QStringLiteral("CFBundleName");
 // Acrobat up to this major version loads plug-ins from inside its own bundle, later ones from
 // the user's Application Support folder; the message of a failed install follows the same line.
 constexpr unsigned kLastVersionWithPluginsInBundle = 14;
-constexpr unsigned kRowPoints = 90;
-constexpr unsigned kWindowChromePoints = 140;
 
 const QString kErrorTitle = QStringLiteral("Error");
 const QString kOK = QStringLiteral("OK");
@@ -244,7 +243,11 @@ void ALAppDelegate::resizeWindowToRecords()
     QWidget* window = this->window();
     if (!window)
         return;
-    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * kRowPoints + kWindowChromePoints;
+    // The rows at the table's row height, and what the window description puts around the table:
+    // the window's least height, since the description lets the table shrink to nothing.
+    const unsigned rowHeight = Platform::TableView::kRowRectHeight;
+    const unsigned fixedPart = static_cast<unsigned>(std::max(0, window->minimumSizeHint().height()));
+    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * rowHeight + fixedPart;
     const QRect frame = window->geometry();
     // Screen y grows downwards here, so the bottom edge stays put by moving the top.
     const int bottom = frame.y() + frame.height();

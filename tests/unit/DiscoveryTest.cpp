@@ -246,10 +246,9 @@ TEST_F(DiscoveryTest, NoMarkerMeansNoRegistryQueryAndAnEmptyList)
 
 TEST_F(DiscoveryTest, WindowHeightFollowsTheRecordsAndKeepsItsBottomEdge)
 {
-    QWidget window;
+    ALAppDelegate& d = loadWindow();
+    QWidget& window = *d.window();
     window.setGeometry(100, 300, 500, 200);
-    ALAppDelegate& d = makeDelegate();
-    d.setWindow(&window);
     const struct {
         int records;
         int height;
