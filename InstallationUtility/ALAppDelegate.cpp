@@ -1,5 +1,6 @@
 #include "InstallationUtility/ALAppDelegate.h"
 
+#include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
 #include "Platform/Cell.h"
 #include "Platform/Format.h"
@@ -465,16 +466,16 @@ QVariant ALAppDelegate::objectValueForTableColumn(Platform::TableView*, Platform
     const QVariantMap instance = m_acrobatInstances.value(row);
     if (!column)
         return {};
-    if (column->identifier() == QLatin1String("Data"))
+    if (column->identifier() == ALColumn::Data)
         return instance;
-    if (column->identifier() == QLatin1String("Button"))
+    if (column->identifier() == ALColumn::Button)
         return instance.contains(ALKey::FW);
     return {};
 }
 
 Platform::Cell* ALAppDelegate::dataCellForTableColumn(Platform::TableView*, Platform::TableColumn* column, int row)
 {
-    if (!column || column->identifier() != QLatin1String("Button"))
+    if (!column || column->identifier() != ALColumn::Button)
         return nullptr;
     const QVariantMap instance = m_acrobatInstances.value(row);
     Platform::ButtonCell* cell = column->dataCell() ? column->dataCell()->asButtonCell() : nullptr;
