@@ -2,10 +2,10 @@
 
 #include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
+#include "Platform/Bundle.h"
 #include "Platform/Cell.h"
 #include "Platform/Format.h"
 #include "Platform/Paths.h"
-#include "Platform/PropertyList.h"
 #include "Platform/PropertyListCache.h"
 #include "Platform/RootOnlyFolder.h"
 
@@ -227,9 +227,9 @@ QVariantList ALAppDelegate::installedCopies(const QString& acrobatPath, unsigned
 
 QVariantMap ALAppDelegate::installedCopyRecord(const QString& pluginPath) const
 {
-    const QString infoPath = appendingPathComponent(appendingPathComponent(pluginPath, kNestedApplication),
-                                                    QStringLiteral("Contents/Info.plist"));
-    const QVariantMap info = Platform::PropertyList::dictionaryWithContentsOfFile(infoPath).value_or(QVariantMap());
+    // Read like every other Info.plist of a discovery, once; a copy without the application
+    // still counts, with missing values.
+    const QVariantMap info = Platform::Bundle(appendingPathComponent(pluginPath, kNestedApplication)).infoDictionary();
     const std::optional<QString> version = stringEntry(info, kShortVersionKey);
     QVariantMap copy;
     copy.insert(ALKey::Title, format(QStringLiteral("%@ %@"), {stringEntry(info, kNameKey), version}));
