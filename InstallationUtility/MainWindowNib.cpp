@@ -52,5 +52,5 @@ Platform::LoadedNib loadMainWindowNib(Platform::Services services)
     delegate->setVersionLabel(ui.versionLabel);
     delegate->setTable(ui.table);
     ui.table->setDataSource(delegate.get());
-    return {std::move(window), std::move(delegate)};
+    return {.delegate = std::move(delegate), .window = std::move(window)};
 }

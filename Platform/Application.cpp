@@ -63,8 +63,6 @@ int applicationMain(int argc, char** argv, const NibLoader& loadMainNib)
 
     const int status = QCoreApplication::exec();
     delegate->applicationWillTerminate();
-    nib.window.reset();
-    nib.delegate.reset();
     return status;
 }
 
