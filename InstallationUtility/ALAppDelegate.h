@@ -5,15 +5,15 @@
 #include "Platform/Services.h"
 #include "Platform/TableView.h"
 
+#include <QLabel>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <optional>
-
-class QLabel;
 
 // Where we ask people who removed Foldwise what made them leave.
 extern const char* const ALUninstallWebPage;
@@ -95,7 +95,8 @@ private:
     Platform::Services m_services;
     QList<QVariantMap> m_acrobatInstances;
     std::optional<QSet<QString>> m_startingSnapshot;
-    QWidget* m_window = nullptr;
-    QLabel* m_versionLabel = nullptr;
-    Platform::TableView* m_table = nullptr;
+    // The window description's, not ours: each reads as null once its widget is gone.
+    QPointer<QWidget> m_window;
+    QPointer<QLabel> m_versionLabel;
+    QPointer<Platform::TableView> m_table;
 };
