@@ -172,7 +172,6 @@ void ALAppDelegate::searchForAcrobat()
 {
     // The registry's scan and the records read the same Info.plists: once is enough.
     const Platform::PropertyListCache::Scope readEachFileOnce;
-    emit acrobatInstancesWillChange();
     m_acrobatInstances.clear();
     if (const auto marker = m_services.mainBundle.pathForImageResource(QStringLiteral("Marker"))) {
         const QStringList applications = m_services.applicationRegistry->editorApplicationsForDocument(*marker);
@@ -183,9 +182,8 @@ void ALAppDelegate::searchForAcrobat()
     }
     if (!m_startingSnapshot)
         m_startingSnapshot = installationSnapshot(m_acrobatInstances);
-    if (m_table)
-        m_table->reloadData();
     resizeWindowToRecords();
+    // The window's table reloads on this.
     emit acrobatInstancesDidChange();
 }
 

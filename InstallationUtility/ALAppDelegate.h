@@ -80,7 +80,7 @@ public:
     // No tool tips: the table's own answer, none, holds for every cell.
 
 signals:
-    void acrobatInstancesWillChange();
+    // Once after each discovery, the list holding its new records.
     void acrobatInstancesDidChange();
 
 private:

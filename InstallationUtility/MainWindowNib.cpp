@@ -52,5 +52,7 @@ Platform::LoadedNib loadMainWindowNib(Platform::Services services)
     delegate->setVersionLabel(ui.versionLabel);
     delegate->setTable(ui.table);
     ui.table->setDataSource(delegate.get());
+    QObject::connect(delegate.get(), &ALAppDelegate::acrobatInstancesDidChange, ui.table,
+                     &Platform::TableView::reloadData);
     return {.delegate = std::move(delegate), .window = std::move(window)};
 }
