@@ -111,3 +111,19 @@ TEST_F(LaunchTest, QuitAndCloseShortcutsEndTheRunThroughTermination)
         EXPECT_EQ(fakes.workspace->opened.size(), 1u) << "termination compares the snapshots, shortcut " << key;
     }
 }
+
+TEST_F(LaunchTest, DelegateThatOutlivesItsWindowLetsGoOfIt)
+{
+    addAcrobat(QStringLiteral("A/Acrobat.app"), QStringLiteral("11.0"));
+    ALAppDelegate& d = loadWindow();
+    nib.window.reset();
+    EXPECT_EQ(d.window(), nullptr);
+    EXPECT_EQ(d.versionLabel(), nullptr);
+    EXPECT_EQ(d.table(), nullptr);
+    // Nothing reaches for the widgets that are gone.
+    d.awakeFromNib();
+    d.searchForAcrobat();
+    d.smartInstallation(nullptr);
+    EXPECT_EQ(d.acrobatInstances().size(), 1);
+    EXPECT_TRUE(fakes.alerts->panels.empty()) << "without a table no row is chosen";
+}
