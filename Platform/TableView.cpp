@@ -1,8 +1,8 @@
 #include "Platform/TableView.h"
 
 #include "Platform/Cell.h"
+#include "Platform/TableModel.h"
 
-#include <QAbstractTableModel>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -18,51 +18,6 @@
 #include <cmath>
 
 namespace Platform {
-
-// The row and column counts the view needs; the values themselves come from the cells.
-class TableModel : public QAbstractTableModel {
-public:
-    explicit TableModel(TableView* view) : m_view(view) {}
-
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        if (parent.isValid() || !m_view->dataSource())
-            return 0;
-        return std::max(0, m_view->dataSource()->numberOfRowsInTableView(m_view));
-    }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : m_view->numberOfColumns();
-    }
-    QVariant data(const QModelIndex&, int) const override { return {}; }
-    void reload()
-    {
-        beginResetModel();
-        endResetModel();
-    }
-
-private:
-    TableView* m_view;
-};
-
-Cell* TableDataSource::dataCellForTableColumn(TableView*, TableColumn*, int)
-{
-    return nullptr;
-}
-
-QString TableDataSource::toolTipForCell(TableView*, Cell*, QRectF*, TableColumn*, int, const QPointF&)
-{
-    return {};
-}
-
-TableColumn::TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width)
-    : m_identifier(std::move(identifier)),
-      m_dataCell(std::move(dataCell)),
-      m_width(width)
-{
-}
-
-TableColumn::~TableColumn() = default;
 
 TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_unique<TableModel>(this))
 {

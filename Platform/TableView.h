@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Platform/TableColumn.h"
+#include "Platform/TableDataSource.h"
+
 #include <QAccessible>
 #include <QString>
 #include <QTableView>
@@ -10,37 +13,7 @@ namespace Platform {
 
 class ButtonCell;
 class Cell;
-class TableView;
 class TableModel;
-
-// One column of a table: an identifier and the cell that draws its rows.
-class TableColumn {
-public:
-    TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width);
-    ~TableColumn();
-    const QString& identifier() const { return m_identifier; }
-    Cell* dataCell() const { return m_dataCell.get(); }
-    int width() const { return m_width; }
-
-private:
-    QString m_identifier;
-    std::unique_ptr<Cell> m_dataCell;
-    int m_width;
-};
-
-// What a table asks of whoever feeds it. A null column means a cell spanning the whole row.
-// The row count and the values must be answered; the other two questions are optional.
-class TableDataSource {
-public:
-    virtual ~TableDataSource() = default;
-    virtual int numberOfRowsInTableView(TableView* tableView) = 0;
-    virtual QVariant objectValueForTableColumn(TableView* tableView, TableColumn* column, int row) = 0;
-    // A cell to use for this row instead of the column's own, or null for the column's own.
-    virtual Cell* dataCellForTableColumn(TableView* tableView, TableColumn* column, int row);
-    // The tool tip for a cell; an empty text shows none. rect may be narrowed to the tip's area.
-    virtual QString toolTipForCell(TableView* tableView, Cell* cell, QRectF* rect, TableColumn* column, int row,
-                                   const QPointF& mouseLocation);
-};
 
 // A table whose rows are drawn by cells, asked for afresh for every row just before it is drawn
 // or clicked. Coordinates are the viewport's: y grows downwards.
