@@ -1,10 +1,11 @@
 #include "InstallationUtility/ALAppDelegate.h"
 
+#include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
+#include "Platform/Bundle.h"
 #include "Platform/Cell.h"
 #include "Platform/Format.h"
 #include "Platform/Paths.h"
-#include "Platform/PropertyList.h"
 #include "Platform/PropertyListCache.h"
 #include "Platform/RootOnlyFolder.h"
 
@@ -16,6 +17,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <cerrno>
 
 using Platform::appendingPathComponent;
@@ -33,8 +35,9 @@ const QString kCarriedPluginApplication =
     QStringLiteral("Contents/Resources/Foldwise.acroplugin/Contents/Resources/Foldwise.app");
 const QString kShortVersionKey = QStringLiteral("CFBundleShortVersionString");
 const QString kNameKey = QStringLiteral("CFBundleName");
-constexpr unsigned kRowPoints = 90;
-constexpr unsigned kWindowChromePoints = 140;
+// Acrobat up to this major version loads plug-ins from inside its own bundle, later ones from
+// the user's Application Support folder; the message of a failed install follows the same line.
+constexpr unsigned kLastVersionWithPluginsInBundle = 14;
 
 const QString kErrorTitle = QStringLiteral("Error");
 const QString kOK = QStringLiteral("OK");
@@ -47,6 +50,11 @@ const QString kRunAcrobatFirstMessage = QStringLiteral("Please run Acrobat at le
 const QString kNoAccessMessage =
     QStringLiteral("Can't perform operation, probably there is no access to the selected location");
 const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
+
+bool keepsPluginsInItsBundle(unsigned majorVersion)
+{
+    return majorVersion <= kLastVersionWithPluginsInBundle;
+}
 
 std::optional<QString> stringEntry(const QVariantMap& map, const QString& key)
 {
@@ -73,7 +81,8 @@ std::optional<QString> rootRefusal(Platform::FileManager& files, const QString& 
     return std::nullopt;
 }
 
-// Hands an operation's outcome to the caller's holder, when there is one.
+// The one way an operation fills its optional error description: into the caller's holder,
+// when there is one; the result is passed on.
 bool reported(bool result, const std::optional<QString>& description, std::optional<QString>* errorDescription)
 {
     if (errorDescription)
@@ -163,7 +172,6 @@ void ALAppDelegate::searchForAcrobat()
 {
     // The registry's scan and the records read the same Info.plists: once is enough.
     const Platform::PropertyListCache::Scope readEachFileOnce;
-    emit acrobatInstancesWillChange();
     m_acrobatInstances.clear();
     if (const auto marker = m_services.mainBundle.pathForImageResource(QStringLiteral("Marker"))) {
         const QStringList applications = m_services.applicationRegistry->editorApplicationsForDocument(*marker);
@@ -174,9 +182,8 @@ void ALAppDelegate::searchForAcrobat()
     }
     if (!m_startingSnapshot)
         m_startingSnapshot = installationSnapshot(m_acrobatInstances);
-    if (m_table)
-        m_table->reloadData();
     resizeWindowToRecords();
+    // The window's table reloads on this.
     emit acrobatInstancesDidChange();
 }
 
@@ -218,9 +225,9 @@ QVariantList ALAppDelegate::installedCopies(const QString& acrobatPath, unsigned
 
 QVariantMap ALAppDelegate::installedCopyRecord(const QString& pluginPath) const
 {
-    const QString infoPath = appendingPathComponent(appendingPathComponent(pluginPath, kNestedApplication),
-                                                    QStringLiteral("Contents/Info.plist"));
-    const QVariantMap info = Platform::PropertyList::dictionaryWithContentsOfFile(infoPath).value_or(QVariantMap());
+    // Read like every other Info.plist of a discovery, once; a copy without the application
+    // still counts, with missing values.
+    const QVariantMap info = Platform::Bundle(appendingPathComponent(pluginPath, kNestedApplication)).infoDictionary();
     const std::optional<QString> version = stringEntry(info, kShortVersionKey);
     QVariantMap copy;
     copy.insert(ALKey::Title, format(QStringLiteral("%@ %@"), {stringEntry(info, kNameKey), version}));
@@ -235,7 +242,11 @@ void ALAppDelegate::resizeWindowToRecords()
     QWidget* window = this->window();
     if (!window)
         return;
-    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * kRowPoints + kWindowChromePoints;
+    // The rows at the table's row height, and what the window description puts around the table:
+    // the window's least height, since the description lets the table shrink to nothing.
+    const unsigned rowHeight = Platform::TableView::kRowRectHeight;
+    const unsigned fixedPart = static_cast<unsigned>(std::max(0, window->minimumSizeHint().height()));
+    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * rowHeight + fixedPart;
     const QRect frame = window->geometry();
     // Screen y grows downwards here, so the bottom edge stays put by moving the top.
     const int bottom = frame.y() + frame.height();
@@ -256,7 +267,7 @@ QSet<QString> ALAppDelegate::installationSnapshot(const QList<QVariantMap>& inst
 
 QStringList ALAppDelegate::pluginsFoldersForAcrobatPath(const QString& acrobatPath, unsigned version) const
 {
-    if (version <= 14)
+    if (keepsPluginsInItsBundle(version))
         return {appendingPathComponent(acrobatPath, QStringLiteral("Contents/Plug-ins"))};
     const QStringList supportFolders =
         m_services.applicationSupportDirectories ? m_services.applicationSupportDirectories() : QStringList();
@@ -304,9 +315,7 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
     // A failure is never silent: without it the user would see no alert and the log no line.
     if (!description)
         description = format(QStringLiteral("The administrator command failed without saying why: %@"), {commandText});
-    if (errorDescription)
-        *errorDescription = description;
-    return false;
+    return reported(false, description, errorDescription);
 }
 
 bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
@@ -411,8 +420,10 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     bool installed = false;
     if (!plugin) {
         // Never ask for a password to copy something that is not there.
-        *errorDescription = format(QStringLiteral("The plug-in to install is missing: %@"),
-                                   {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)});
+        reported(false,
+                 format(QStringLiteral("The plug-in to install is missing: %@"),
+                        {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)}),
+                 errorDescription);
     } else {
         WaitCursor busy;
         for (const QString& folder : pluginsFoldersForAcrobatPath(acrobatPath, version)) {
@@ -425,7 +436,7 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
         }
     }
     if (!installed)
-        showError(version < 15 ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
+        showError(keepsPluginsInItsBundle(version) ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
     return installed;
 }
 
@@ -453,26 +464,20 @@ QVariant ALAppDelegate::objectValueForTableColumn(Platform::TableView*, Platform
     const QVariantMap instance = m_acrobatInstances.value(row);
     if (!column)
         return {};
-    if (column->identifier() == QLatin1String("Data"))
+    if (column->identifier() == ALColumn::Data)
         return instance;
-    if (column->identifier() == QLatin1String("Button"))
+    if (column->identifier() == ALColumn::Button)
         return instance.contains(ALKey::FW);
     return {};
 }
 
 Platform::Cell* ALAppDelegate::dataCellForTableColumn(Platform::TableView*, Platform::TableColumn* column, int row)
 {
-    if (!column || column->identifier() != QLatin1String("Button"))
+    if (!column || column->identifier() != ALColumn::Button)
         return nullptr;
     const QVariantMap instance = m_acrobatInstances.value(row);
-    auto* cell = dynamic_cast<Platform::ButtonCell*>(column->dataCell());
+    Platform::ButtonCell* cell = column->dataCell() ? column->dataCell()->asButtonCell() : nullptr;
     if (cell)
         cell->setAttributedTitle(instance.value(ALKey::ButtonCaption).value<Platform::AttributedString>());
     return cell;
-}
-
-QString ALAppDelegate::toolTipForCell(Platform::TableView*, Platform::Cell*, QRectF*, Platform::TableColumn*, int,
-                                      const QPointF&)
-{
-    return {};
 }

@@ -5,15 +5,15 @@
 #include "Platform/Services.h"
 #include "Platform/TableView.h"
 
+#include <QLabel>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <optional>
-
-class QLabel;
 
 // Where we ask people who removed Foldwise what made them leave.
 extern const char* const ALUninstallWebPage;
@@ -77,11 +77,10 @@ public:
     QVariant objectValueForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column, int row) override;
     Platform::Cell* dataCellForTableColumn(Platform::TableView* tableView, Platform::TableColumn* column,
                                            int row) override;
-    QString toolTipForCell(Platform::TableView* tableView, Platform::Cell* cell, QRectF* rect,
-                           Platform::TableColumn* column, int row, const QPointF& mouseLocation) override;
+    // No tool tips: the table's own answer, none, holds for every cell.
 
 signals:
-    void acrobatInstancesWillChange();
+    // Once after each discovery, the list holding its new records.
     void acrobatInstancesDidChange();
 
 private:
@@ -96,7 +95,8 @@ private:
     Platform::Services m_services;
     QList<QVariantMap> m_acrobatInstances;
     std::optional<QSet<QString>> m_startingSnapshot;
-    QWidget* m_window = nullptr;
-    QLabel* m_versionLabel = nullptr;
-    Platform::TableView* m_table = nullptr;
+    // The window description's, not ours: each reads as null once its widget is gone.
+    QPointer<QWidget> m_window;
+    QPointer<QLabel> m_versionLabel;
+    QPointer<Platform::TableView> m_table;
 };

@@ -2,6 +2,7 @@
 
 #include "InstallationUtility/ALAppDelegate.h"
 #include "InstallationUtility/ALButtonCell.h"
+#include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/ALTableCell.h"
 #include "InstallationUtility/ALTableView.h"
 #include "Platform/Bundle.h"
@@ -19,11 +20,11 @@ void addColumns(ALTableView* table, ALAppDelegate* delegate, const std::optional
     auto data = std::make_unique<ALTableCell>();
     if (rowIcon)
         data->setIconFile(*rowIcon);
-    table->addTableColumn(std::make_unique<Platform::TableColumn>(QStringLiteral("Data"), std::move(data), 0));
+    table->addTableColumn(std::make_unique<Platform::TableColumn>(ALColumn::Data, std::move(data), 0));
     auto button = std::make_unique<ALButtonCell>();
     button->setAction(delegate, &ALAppDelegate::smartInstallation);
     table->addTableColumn(
-        std::make_unique<Platform::TableColumn>(QStringLiteral("Button"), std::move(button), kButtonColumnWidth));
+        std::make_unique<Platform::TableColumn>(ALColumn::Button, std::move(button), kButtonColumnWidth));
 }
 
 void centreOnScreen(QWidget* window)
@@ -51,5 +52,7 @@ Platform::LoadedNib loadMainWindowNib(Platform::Services services)
     delegate->setVersionLabel(ui.versionLabel);
     delegate->setTable(ui.table);
     ui.table->setDataSource(delegate.get());
-    return {std::move(window), std::move(delegate)};
+    QObject::connect(delegate.get(), &ALAppDelegate::acrobatInstancesDidChange, ui.table,
+                     &Platform::TableView::reloadData);
+    return {.delegate = std::move(delegate), .window = std::move(window)};
 }

@@ -1,5 +1,7 @@
 #include "Platform/Application.h"
 
+#include "Platform/TableAccessibility.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
@@ -47,6 +49,7 @@ int applicationMain(int argc, char** argv, const NibLoader& loadMainNib)
     // We decide ourselves when the last window closing ends the run: a closing alert panel
     // must not end it behind the delegate's back.
     QApplication::setQuitOnLastWindowClosed(false);
+    installTableAccessibility();
 
     LoadedNib nib = loadMainNib();
     ApplicationDelegate* delegate = nib.delegate.get();
@@ -60,8 +63,6 @@ int applicationMain(int argc, char** argv, const NibLoader& loadMainNib)
 
     const int status = QCoreApplication::exec();
     delegate->applicationWillTerminate();
-    nib.window.reset();
-    nib.delegate.reset();
     return status;
 }
 

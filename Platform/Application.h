@@ -33,9 +33,11 @@ protected:
 };
 
 // What loading the main window description gives: the window and the delegate it created.
+// The window goes first, as members go in the reverse of their order: its table and button
+// refer to the delegate until they are gone.
 struct LoadedNib {
-    std::unique_ptr<Window> window;
     std::unique_ptr<ApplicationDelegate> delegate;
+    std::unique_ptr<Window> window;
 };
 
 using NibLoader = std::function<LoadedNib()>;

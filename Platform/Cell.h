@@ -15,6 +15,8 @@ class QWidget;
 
 namespace Platform {
 
+class ButtonCell;
+
 // A cell draws one value in a rectangle of a table; the table hands it the value of each row
 // just before drawing or tracking that row, so one cell object serves every row of a column.
 class Cell {
@@ -38,6 +40,8 @@ public:
     virtual QString expansionText() const;
     // The area the keyboard's focus ring goes around: by default the whole frame.
     virtual QRectF focusRingMaskBoundsForFrame(const QRectF& frame) const { return frame; }
+    // The cell as a push button, or null: what the table presses and tracks the mouse for.
+    virtual ButtonCell* asButtonCell() { return nullptr; }
 
     // What a screen reader is told of the cell as the table last filled it for a row.
     virtual QAccessible::Role accessibleRole() const { return QAccessible::Cell; }
@@ -88,6 +92,7 @@ public:
     // The part of the frame that reacts to the mouse.
     virtual QRectF trackingRectForFrame(const QRectF& frame) const { return frame; }
     QRectF focusRingMaskBoundsForFrame(const QRectF& frame) const override { return trackingRectForFrame(frame); }
+    ButtonCell* asButtonCell() override { return this; }
 
     QAccessible::Role accessibleRole() const override { return QAccessible::Button; }
     QString accessibleName() const override { return title(); }

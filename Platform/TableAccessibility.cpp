@@ -28,15 +28,6 @@ void installTableAccessibility()
     (void)installed;
 }
 
-void notifyAccessibleCell(TableView* table, QAccessible::Event type, const QModelIndex& index)
-{
-    if (!QAccessible::isActive() || !index.isValid())
-        return;
-    QAccessibleEvent event(table, type);
-    event.setChild(index.row() * table->numberOfColumns() + index.column());
-    QAccessible::updateAccessibility(&event);
-}
-
 // ---- TableViewAccessible --------------------------------------------------------------------
 
 TableViewAccessible::TableViewAccessible(TableView* table) : QAccessibleWidget(table, QAccessible::Table)
@@ -311,8 +302,8 @@ bool TableCellAccessible::isSelected() const
 
 QStringList TableCellAccessible::actionNames() const
 {
-    const Cell* cell = preparedCell();
-    if (!dynamic_cast<const ButtonCell*>(cell) || !cell->isEnabled())
+    const ButtonCell* button = isValid() ? m_table->preparedButtonAtColumn(m_column, m_row) : nullptr;
+    if (!button || !button->isEnabled())
         return {};
     return {pressAction()};
 }

@@ -10,14 +10,11 @@ namespace Platform {
 class Cell;
 class TableView;
 
-// Makes every TableView known to screen readers through Qt's accessibility interfaces. The rows
-// are drawn by cells shared between rows, so each cell's interface works its text, state and
-// action out from the table's data source whenever it is asked.
+// Makes every TableView known to screen readers through Qt's accessibility interfaces; called
+// once where a program starts, before any table exists. The rows are drawn by cells shared
+// between rows, so each cell's interface works its text, state and action out from the table's
+// data source whenever it is asked.
 void installTableAccessibility();
-
-// Tells screen readers that the cell at index became current or was (de)selected. QTableView
-// would number the cells as if its hidden headers were cells too; ours has none.
-void notifyAccessibleCell(TableView* table, QAccessible::Event event, const QModelIndex& index);
 
 // The table: a child for each cell, row by row, in the order Qt's own tables use.
 class TableViewAccessible : public QAccessibleWidget, public QAccessibleTableInterface {

@@ -1,9 +1,8 @@
 #include "Platform/TableView.h"
 
 #include "Platform/Cell.h"
-#include "Platform/TableAccessibility.h"
+#include "Platform/TableModel.h"
 
-#include <QAbstractTableModel>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -15,42 +14,10 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
+#include <cmath>
+
 namespace Platform {
-
-// The row and column counts the view needs; the values themselves come from the cells.
-class TableModel : public QAbstractTableModel {
-public:
-    explicit TableModel(TableView* view) : m_view(view) {}
-
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        if (parent.isValid() || !m_view->dataSource())
-            return 0;
-        return std::max(0, m_view->dataSource()->numberOfRowsInTableView(m_view));
-    }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : m_view->numberOfColumns();
-    }
-    QVariant data(const QModelIndex&, int) const override { return {}; }
-    void reload()
-    {
-        beginResetModel();
-        endResetModel();
-    }
-
-private:
-    TableView* m_view;
-};
-
-TableColumn::TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width)
-    : m_identifier(std::move(identifier)),
-      m_dataCell(std::move(dataCell)),
-      m_width(width)
-{
-}
-
-TableColumn::~TableColumn() = default;
 
 TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_unique<TableModel>(this))
 {
@@ -59,7 +26,7 @@ TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_un
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(kRowHeight + kRowSpacing);
+    verticalHeader()->setDefaultSectionSize(kRowRectHeight);
     setShowGrid(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -71,7 +38,6 @@ TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_un
     setFocusPolicy(Qt::TabFocus);
     setTabKeyNavigation(false);
     setWordWrap(false);
-    installTableAccessibility();
 }
 
 TableView::~TableView()
@@ -152,19 +118,21 @@ void TableView::selectRow(int row)
 
 TableView::RowRange TableView::rowsInRect(const QRectF& rect) const
 {
-    RowRange range{0, 0};
     const int rows = numberOfRows();
-    for (int row = 0; row < rows; ++row) {
-        if (!rectOfRow(row).intersects(rect)) {
-            if (range.length > 0)
-                break;
-            continue;
-        }
-        if (range.length == 0)
-            range.location = row;
-        ++range.length;
-    }
-    return range;
+    if (rows == 0)
+        return {};
+    // All rows are equally high, so the range follows from where the rectangle begins and ends;
+    // a row it only touches at an edge is not in it.
+    const QRectF firstRow = rectOfRow(0);
+    const QRectF allRows(firstRow.topLeft(), QSizeF(firstRow.width(), qreal(rows) * kRowRectHeight));
+    if (!allRows.intersects(rect))
+        return {};
+    const QRectF area = rect.normalized();
+    const qreal first = std::floor((area.top() - firstRow.top()) / kRowRectHeight);
+    const qreal last = std::ceil((area.bottom() - firstRow.top()) / kRowRectHeight) - 1;
+    const int location = static_cast<int>(std::clamp<qreal>(first, 0, rows - 1));
+    const int end = static_cast<int>(std::clamp<qreal>(last, 0, rows - 1));
+    return {location, end - location + 1};
 }
 
 QRectF TableView::rectOfRow(int row) const
@@ -192,12 +160,18 @@ Cell* TableView::preparedCellAtColumn(int column, int row)
     return cell;
 }
 
+ButtonCell* TableView::preparedButtonAtColumn(int column, int row)
+{
+    Cell* cell = preparedCellAtColumn(column, row);
+    return cell ? cell->asButtonCell() : nullptr;
+}
+
 int TableView::buttonColumnForRow(int row)
 {
     if (row < 0 || row >= numberOfRows())
         return -1;
     for (int column = 0; column < numberOfColumns(); ++column)
-        if (dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row)))
+        if (preparedButtonAtColumn(column, row))
             return column;
     return -1;
 }
@@ -209,7 +183,7 @@ bool TableView::performClickOnCellAtColumn(int column, int row)
     // The action reads the selected row, so the row is selected first.
     selectRow(row);
     // The cell is shared by every row: it gets this row's title and value just before it acts.
-    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row));
+    ButtonCell* button = preparedButtonAtColumn(column, row);
     if (!button || !button->isEnabled())
         return false;
     return button->sendAction(this);
@@ -294,7 +268,7 @@ void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
 
 bool TableView::trackingContains(const QPointF& point)
 {
-    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(m_tracking.column, m_tracking.row));
+    const ButtonCell* button = preparedButtonAtColumn(m_tracking.column, m_tracking.row);
     return button
         && button->trackingRectForFrame(frameOfCellAtColumn(m_tracking.column, m_tracking.row)).contains(point);
 }
@@ -319,7 +293,7 @@ void TableView::mousePressEvent(QMouseEvent* event)
         return;
     }
     selectRow(row);
-    auto* button = dynamic_cast<ButtonCell*>(preparedCellAtColumn(column, row));
+    const ButtonCell* button = preparedButtonAtColumn(column, row);
     if (!button || !button->isEnabled())
         return;
     if (!button->trackingRectForFrame(frameOfCellAtColumn(column, row)).contains(point))
@@ -451,12 +425,21 @@ void TableView::currentChanged(const QModelIndex& current, const QModelIndex& pr
 
 void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    notifyAccessibleCell(this, QAccessible::SelectionAdd, selected.indexes().value(0));
-    notifyAccessibleCell(this, QAccessible::SelectionRemove, deselected.indexes().value(0));
+    notifyAccessibleCell(QAccessible::SelectionAdd, selected.indexes().value(0));
+    notifyAccessibleCell(QAccessible::SelectionRemove, deselected.indexes().value(0));
     QAbstractItemView::selectionChanged(selected, deselected);
     // Also after a reload: the button's new caption is read as its row comes back selected.
     if (hasFocus())
         announceSelectedRowLater();
+}
+
+void TableView::notifyAccessibleCell(QAccessible::Event type, const QModelIndex& index)
+{
+    if (!QAccessible::isActive() || !index.isValid())
+        return;
+    QAccessibleEvent event(this, type);
+    event.setChild(index.row() * numberOfColumns() + index.column());
+    QAccessible::updateAccessibility(&event);
 }
 
 int TableView::keyboardColumnForRow(int row)
@@ -475,7 +458,7 @@ void TableView::announceSelectedRowLater()
         m_announcePending = false;
         const int row = selectedRow();
         if (hasFocus() && row >= 0)
-            notifyAccessibleCell(this, QAccessible::Focus, m_model->index(row, keyboardColumnForRow(row)));
+            notifyAccessibleCell(QAccessible::Focus, m_model->index(row, keyboardColumnForRow(row)));
     });
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Platform/TableColumn.h"
+#include "Platform/TableDataSource.h"
+
+#include <QAccessible>
 #include <QString>
 #include <QTableView>
 #include <memory>
@@ -7,37 +11,9 @@
 
 namespace Platform {
 
+class ButtonCell;
 class Cell;
-class TableView;
 class TableModel;
-
-// One column of a table: an identifier and the cell that draws its rows.
-class TableColumn {
-public:
-    TableColumn(QString identifier, std::unique_ptr<Cell> dataCell, int width);
-    ~TableColumn();
-    const QString& identifier() const { return m_identifier; }
-    Cell* dataCell() const { return m_dataCell.get(); }
-    int width() const { return m_width; }
-
-private:
-    QString m_identifier;
-    std::unique_ptr<Cell> m_dataCell;
-    int m_width;
-};
-
-// What a table asks of whoever feeds it. A null column means a cell spanning the whole row.
-class TableDataSource {
-public:
-    virtual ~TableDataSource() = default;
-    virtual int numberOfRowsInTableView(TableView* tableView) = 0;
-    virtual QVariant objectValueForTableColumn(TableView* tableView, TableColumn* column, int row) = 0;
-    // A cell to use for this row instead of the column's own, or null for the column's own.
-    virtual Cell* dataCellForTableColumn(TableView* tableView, TableColumn* column, int row) = 0;
-    // The tool tip for a cell; an empty text shows none. rect may be narrowed to the tip's area.
-    virtual QString toolTipForCell(TableView* tableView, Cell* cell, QRectF* rect, TableColumn* column, int row,
-                                   const QPointF& mouseLocation) = 0;
-};
 
 // A table whose rows are drawn by cells, asked for afresh for every row just before it is drawn
 // or clicked. Coordinates are the viewport's: y grows downwards.
@@ -53,6 +29,8 @@ class TableView : public QTableView {
 public:
     static constexpr int kRowHeight = 88;
     static constexpr int kRowSpacing = 2;
+    // Every row's rectangle is this high, from one row's top to the next one's.
+    static constexpr int kRowRectHeight = kRowHeight + kRowSpacing;
     static constexpr int kColumnSpacing = 4;
     static constexpr int kFocusRingWidth = 2;
     static constexpr int kFocusRingGap = 2;
@@ -85,6 +63,8 @@ public:
     QRectF frameOfCellAtColumn(int column, int row) const;
     // The cell that draws a row of a column, filled with that row's value.
     Cell* preparedCellAtColumn(int column, int row);
+    // The same when it is a push button; null otherwise.
+    ButtonCell* preparedButtonAtColumn(int column, int row);
     // The first column whose cell is a button in that row, or -1: the one the keyboard presses.
     int buttonColumnForRow(int row);
     // Where the keyboard's focus sits in a row: its button, else its first cell. The focus ring
@@ -128,6 +108,9 @@ private:
     void enterByKeyboard();
     // Tells screen readers that the selected row's keyboard cell holds the focus.
     void announceSelectedRowLater();
+    // Tells screen readers that the cell at index became current or was (de)selected. QTableView
+    // would number the cells as if its hidden headers were cells too; ours has none.
+    void notifyAccessibleCell(QAccessible::Event event, const QModelIndex& index);
     void moveSelectionTo(int row);
     void drawFocusRing(QPainter& painter, const QRectF& clipRect);
 

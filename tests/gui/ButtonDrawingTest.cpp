@@ -1,11 +1,9 @@
-#include "InstallationUtility/ALButtonCell.h"
-#include "InstallationUtility/ALTableCell.h"
-#include "InstallationUtility/ALTableView.h"
+#include "tests/gui/ButtonTableTest.h"
 
-#include <QAccessible>
+#include "InstallationUtility/ALButtonCell.h"
+
 #include <QApplication>
 #include <QFontMetricsF>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QTest>
 #include <functional>
@@ -132,7 +130,6 @@ TEST(ButtonDrawingTest, CaptionIsWhiteAndCentredWhateverItsAttributes)
         cell.setAttributedTitle(attributed);
         QPainter painter(&image);
         cell.drawWithFrame(frame, painter, nullptr);
-        EXPECT_EQ(cell.drawTitle(attributed, frame, painter, nullptr), frame);
         painter.end();
 
         const QRect text = boundsOf(image, [](QRgb p) { return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) > 240; });
@@ -147,56 +144,6 @@ TEST(ButtonDrawingTest, CaptionIsWhiteAndCentredWhateverItsAttributes)
         EXPECT_NEAR(QRectF(text).center().y(), inkMiddle, 2) << "frame y " << frame.y() << " h " << frame.height();
     }
 }
-
-namespace {
-
-// Three rows of a data column and a button column, each button sending to one counting target.
-class ButtonTable : public Platform::TableDataSource {
-public:
-    ALTableView table;
-    std::vector<bool> installed = {false, true, false};
-
-    ButtonTable()
-    {
-        table.addTableColumn(
-            std::make_unique<Platform::TableColumn>(QStringLiteral("Data"), std::make_unique<ALTableCell>(), 0));
-        table.addTableColumn(
-            std::make_unique<Platform::TableColumn>(QStringLiteral("Button"), std::make_unique<ALButtonCell>(), 170));
-        table.setDataSource(this);
-    }
-    int numberOfRowsInTableView(Platform::TableView*) override { return static_cast<int>(installed.size()); }
-    QVariant objectValueForTableColumn(Platform::TableView*, Platform::TableColumn* column, int row) override
-    {
-        if (column && column->identifier() == QLatin1String("Button"))
-            return bool(installed[static_cast<size_t>(row)]);
-        return QVariantMap();
-    }
-    Platform::Cell* dataCellForTableColumn(Platform::TableView*, Platform::TableColumn*, int) override
-    {
-        return nullptr;
-    }
-    QString toolTipForCell(Platform::TableView*, Platform::Cell*, QRectF*, Platform::TableColumn*, int,
-                           const QPointF&) override
-    {
-        return {};
-    }
-};
-
-}  // namespace
-
-class ClickCounter : public QObject {
-    Q_OBJECT
-public:
-    Platform::TableView* table = nullptr;
-    std::vector<int> selectedRows;
-    void clicked(QObject* sender)
-    {
-        EXPECT_EQ(sender, table);
-        selectedRows.push_back(table->selectedRow());
-        // As the installer's action ends: the rows are found again.
-        table->reloadData();
-    }
-};
 
 TEST(ButtonActionTest, SendsToItsTargetOnlyWhileTheTargetLives)
 {
@@ -219,46 +166,7 @@ TEST(ButtonActionTest, SendsToItsTargetOnlyWhileTheTargetLives)
     EXPECT_FALSE(button.sendAction(&sender)) << "the target is gone";
 }
 
-class ButtonTrackingTest : public ::testing::Test {
-protected:
-    ButtonTable rows;
-    ClickCounter counter;
-
-    void SetUp() override
-    {
-        auto* button = static_cast<Platform::ButtonCell*>(
-            rows.table.tableColumnWithIdentifier(QStringLiteral("Button"))->dataCell());
-        button->setAction(&counter, &ClickCounter::clicked);
-        counter.table = &rows.table;
-        rows.table.resize(600, 300);
-        rows.table.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&rows.table));
-    }
-
-    QImage render()
-    {
-        QImage image(rows.table.viewport()->size(), QImage::Format_ARGB32);
-        image.fill(Qt::transparent);
-        rows.table.viewport()->render(&image);
-        return image;
-    }
-    QWidget* viewport() { return rows.table.viewport(); }
-
-    void focusTable(Qt::FocusReason reason)
-    {
-        rows.table.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&rows.table));
-        rows.table.setFocus(reason);
-        ASSERT_TRUE(rows.table.hasFocus());
-    }
-    void key(int key, Qt::KeyboardModifiers modifiers = {}, bool autoRepeat = false)
-    {
-        QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
-        QApplication::sendEvent(&rows.table, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
-        QApplication::sendEvent(&rows.table, &release);
-    }
-};
+class ButtonTrackingTest : public ButtonTableTest {};
 
 // The button column is 170 wide at the right: frame x = 432, width 166; row 1's bar is
 // (436, 117, 158, 32).
@@ -298,150 +206,3 @@ TEST_F(ButtonTrackingTest, OnlyTheBarSendsTheAction)
     QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(515, 133));
     EXPECT_EQ(counter.selectedRows.size(), 1u);
 }
-
-TEST_F(ButtonTrackingTest, ScreenReaderPressesTheRowsButtonUnlessDisabled)
-{
-    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&rows.table);
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->role(), QAccessible::Table);
-    ASSERT_EQ(table->childCount(), 6) << "a data cell and a button for each of three rows";
-    QAccessibleInterface* button = table->child(3);
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->role(), QAccessible::Button);
-    EXPECT_EQ(table->indexOfChild(button), 3);
-    EXPECT_EQ(button->tableCellInterface()->rowIndex(), 1);
-    EXPECT_EQ(table->child(2)->role(), QAccessible::Cell);
-    using Relations = QList<QPair<QAccessibleInterface*, QAccessible::Relation>>;
-    EXPECT_EQ(button->relations(QAccessible::Label), Relations({{table->child(2), QAccessible::Label}}))
-        << "the row names its button";
-    EXPECT_EQ(table->child(2)->relations(), Relations({{button, QAccessible::Labelled}}));
-
-    // The focus is the selected row's button, and no cell while no row is chosen.
-    focusTable(Qt::ActiveWindowFocusReason);
-    EXPECT_EQ(table->focusChild(), nullptr);
-    key(Qt::Key_End);
-    EXPECT_EQ(table->focusChild(), table->child(5));
-    EXPECT_TRUE(table->child(5)->state().focused);
-    EXPECT_FALSE(table->child(4)->state().focused);
-
-    const QString press = QAccessibleActionInterface::pressAction();
-    ASSERT_EQ(button->actionInterface()->actionNames(), QStringList{press});
-    button->actionInterface()->doAction(press);
-    QTest::qWait(0);
-    EXPECT_EQ(counter.selectedRows, std::vector<int>{1}) << "selects the row, then acts";
-
-    rows.table.tableColumnWithIdentifier(QStringLiteral("Button"))->dataCell()->setEnabled(false);
-    EXPECT_TRUE(button->state().disabled);
-    EXPECT_TRUE(button->actionInterface()->actionNames().isEmpty());
-    button->actionInterface()->doAction(press);
-    QTest::qWait(0);
-    EXPECT_EQ(counter.selectedRows.size(), 1u);
-}
-
-struct Key {
-    int key;
-    Qt::KeyboardModifiers modifiers = {};
-    bool autoRepeat = false;
-};
-
-TEST_F(ButtonTrackingTest, KeysMoveTheSelectionAndPressTheSelectedRowsButtonOnce)
-{
-    struct Case {
-        const char* name;
-        int selectedBefore;  // when focus arrives
-        std::vector<Key> keys;
-        int selected;
-        std::vector<int> actedOn;
-        // Tab, or the focus Qt gives the window's only control at launch and after a panel.
-        Qt::FocusReason focus = Qt::TabFocusReason;
-    };
-    const Qt::FocusReason launch = Qt::ActiveWindowFocusReason;
-    const Case cases[] = {
-        {"focus alone selects the first row", -1, {}, 0, {}},
-        {"no selection at launch, and no key acts",
-         -1,
-         {{Qt::Key_Space}, {Qt::Key_Return}, {Qt::Key_Enter, Qt::KeypadModifier}},
-         -1,
-         {},
-         launch},
-        {"the first down selects the first row", -1, {{Qt::Key_Down}}, 0, {}, launch},
-        {"the first up selects the first row", -1, {{Qt::Key_Up}}, 0, {}, launch},
-        {"the first end selects the last row", -1, {{Qt::Key_End}}, 2, {}, launch},
-        {"tab with nowhere else to go selects the first row", -1, {{Qt::Key_Tab}}, 0, {}, launch},
-        {"space acts once a key chose the row", -1, {{Qt::Key_Home}, {Qt::Key_Space}}, 0, {0}, launch},
-        {"back from a panel, the row chosen before", 1, {{Qt::Key_Return}}, 1, {1}, launch},
-        {"focus keeps the selection", 1, {}, 1, {}},
-        {"down twice", -1, {{Qt::Key_Down}, {Qt::Key_Down}}, 2, {}},
-        {"down stops at the last row", 1, {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Down}}, 2, {}},
-        {"up stops at the first row", 1, {{Qt::Key_Up}, {Qt::Key_Up}}, 0, {}},
-        {"end, then up", -1, {{Qt::Key_End}, {Qt::Key_Up}}, 1, {}},
-        {"home", 2, {{Qt::Key_Home}}, 0, {}},
-        {"space presses the selected row", 1, {{Qt::Key_Space}}, 1, {1}},
-        {"return after moving", -1, {{Qt::Key_Down}, {Qt::Key_Return}}, 1, {1}},
-        {"keypad enter", -1, {{Qt::Key_End}, {Qt::Key_Enter, Qt::KeypadModifier}}, 2, {2}},
-        {"a held key acts once", -1, {{Qt::Key_Space}, {Qt::Key_Space, {}, true}, {Qt::Key_Space, {}, true}}, 0, {0}},
-        {"each press acts, the row kept through the reload", 2, {{Qt::Key_Return}, {Qt::Key_Return}}, 2, {2, 2}},
-        {"modified keys are the window's",
-         0,
-         {{Qt::Key_Down, Qt::ControlModifier}, {Qt::Key_Return, Qt::ControlModifier}, {Qt::Key_Space, Qt::AltModifier}},
-         0,
-         {}},
-        {"other keys do nothing", 0, {{Qt::Key_Right}, {Qt::Key_A}, {Qt::Key_PageDown}}, 0, {}},
-    };
-    for (const Case& c : cases) {
-        rows.table.clearFocus();
-        rows.table.clearSelection();
-        rows.table.selectRow(c.selectedBefore);
-        counter.selectedRows.clear();
-        focusTable(c.focus);
-        for (const Key& k : c.keys)
-            key(k.key, k.modifiers, k.autoRepeat);
-        EXPECT_EQ(rows.table.selectedRow(), c.selected) << c.name;
-        EXPECT_EQ(counter.selectedRows, c.actedOn) << c.name;
-    }
-}
-
-// Row 0's bar is (436, 27, 158, 32): the ring is two pixels wide, two pixels clear of it.
-TEST_F(ButtonTrackingTest, FocusRingShowsOnlyAfterKeyboardUse)
-{
-    const QColor highlight = rows.table.palette().color(QPalette::Highlight);
-    struct Case {
-        const char* name;
-        Qt::FocusReason focus;
-        std::function<void()> then;
-        bool ring;
-    };
-    const Case cases[] = {
-        {"focus at launch", Qt::ActiveWindowFocusReason, {}, false},
-        {"tab", Qt::TabFocusReason, {}, true},
-        {"backtab", Qt::BacktabFocusReason, {}, true},
-        {"arrow after launch", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Up); }, true},
-        {"tab with nowhere else to go", Qt::ActiveWindowFocusReason, [this] { key(Qt::Key_Tab); }, true},
-        {"click on the bar after tab", Qt::TabFocusReason,
-         [this] { QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(515, 43)); }, false},
-        {"focus gone", Qt::TabFocusReason, [this] { rows.table.clearFocus(); }, false},
-    };
-    rows.table.clearFocus();
-    const QImage unfocused = render();
-    for (const Case& c : cases) {
-        rows.table.clearFocus();
-        rows.table.selectRow(0);
-        focusTable(Qt::ActiveWindowFocusReason);
-        key(Qt::Key_Home);
-        // Reset: a click hides the ring whatever came before.
-        QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(50, 43));
-        rows.table.clearFocus();
-        focusTable(c.focus);
-        if (c.then)
-            c.then();
-        ASSERT_EQ(rows.table.selectedRow(), 0) << c.name;
-        const QImage image = render();
-        for (const QPoint ring : {QPoint(432, 43), QPoint(433, 43), QPoint(597, 43), QPoint(515, 23), QPoint(515, 62)})
-            EXPECT_EQ(image.pixel(ring) == highlight.rgb(), c.ring) << c.name << " at " << ring.x() << "," << ring.y();
-        // Nothing else changes: not the gap, not the bar, not the other rows.
-        for (const QPoint same : {QPoint(434, 43), QPoint(436, 43), QPoint(431, 43), QPoint(595, 43), QPoint(515, 113)})
-            EXPECT_EQ(image.pixel(same), unfocused.pixel(same)) << c.name << " at " << same.x() << "," << same.y();
-    }
-}
-
-#include "ButtonDrawingTest.moc"

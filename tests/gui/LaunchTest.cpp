@@ -101,8 +101,7 @@ TEST_F(LaunchTest, QuitAndCloseShortcutsEndTheRunThroughTermination)
             // Uninstall through the row's action, then leave by the keyboard.
             auto* table = window->findChild<Platform::TableView*>();
             table->selectRow(0);
-            auto* button = dynamic_cast<Platform::ButtonCell*>(table->preparedCellAtColumn(1, 0));
-            button->sendAction(table);
+            table->preparedButtonAtColumn(1, 0)->sendAction(table);
             // Shortcuts reach the active window only.
             window->activateWindow();
             EXPECT_TRUE(QTest::qWaitForWindowActive(window.data()));
@@ -111,4 +110,20 @@ TEST_F(LaunchTest, QuitAndCloseShortcutsEndTheRunThroughTermination)
         EXPECT_FALSE(timedOut) << "shortcut " << key;
         EXPECT_EQ(fakes.workspace->opened.size(), 1u) << "termination compares the snapshots, shortcut " << key;
     }
+}
+
+TEST_F(LaunchTest, DelegateThatOutlivesItsWindowLetsGoOfIt)
+{
+    addAcrobat(QStringLiteral("A/Acrobat.app"), QStringLiteral("11.0"));
+    ALAppDelegate& d = loadWindow();
+    nib.window.reset();
+    EXPECT_EQ(d.window(), nullptr);
+    EXPECT_EQ(d.versionLabel(), nullptr);
+    EXPECT_EQ(d.table(), nullptr);
+    // Nothing reaches for the widgets that are gone.
+    d.awakeFromNib();
+    d.searchForAcrobat();
+    d.smartInstallation(nullptr);
+    EXPECT_EQ(d.acrobatInstances().size(), 1);
+    EXPECT_TRUE(fakes.alerts->panels.empty()) << "without a table no row is chosen";
 }

@@ -79,11 +79,29 @@ TEST_F(SeparatorDrawingTest, OneLineAboveEachRowAcrossTheWidthAndNoHighlight)
 TEST_F(SeparatorDrawingTest, OnlyRowsMeetingTheClipGetTheirLine)
 {
     const int width = table->viewport()->width();
-    EXPECT_EQ(lineRows(paintBeneathRows(*table, QRectF(0, 100, width, 100), QSize(width, 400))),
-              (std::vector<int>{90, 180}));
-    EXPECT_EQ(lineRows(paintBeneathRows(*table, QRectF(0, 200, 10, 10), QSize(width, 400))), (std::vector<int>{180}));
-    EXPECT_EQ(countNotWhite(paintBeneathRows(*table, QRectF(0, 280, width, 100), QSize(width, 400))), 0)
-        << "below the last row";
+    struct Case {
+        QRectF clip;
+        std::vector<int> lines;
+        const char* name;
+    };
+    const Case cases[] = {
+        {{0, 100, qreal(width), 100}, {90, 180}, "rows 1 and 2"},
+        {{0, 200, 10, 10}, {180}, "a corner of row 2"},
+        {{0, 280, qreal(width), 100}, {}, "below the last row"},
+        {{0, 90, qreal(width), 90}, {90}, "exactly row 1: its neighbours share only an edge"},
+        {{0, 89.5, 10, 1}, {0, 90}, "across the edge between rows 0 and 1"},
+        {{0, -50, qreal(width), 50}, {}, "above the first row, touching it"},
+        {{0, -50, qreal(width), 51}, {0}, "one pixel into the first row"},
+        {{0, 269, qreal(width), 500}, {180}, "from the last row's last pixel on"},
+        {{0, 150, qreal(width), 0}, {}, "no height"},
+        {{qreal(width), 0, 10, 270}, {}, "beside the rows"},
+        {{10, 200, -10, -30}, {90, 180}, "given from its bottom right corner"},
+    };
+    for (const Case& c : cases) {
+        const QImage image = paintBeneathRows(*table, c.clip, QSize(width, 400));
+        EXPECT_EQ(lineRows(image), c.lines) << c.name;
+        EXPECT_EQ(countNotWhite(image), int(c.lines.size()) * width) << c.name;
+    }
 }
 
 TEST_F(SeparatorDrawingTest, EmptyTableDrawsNothing)

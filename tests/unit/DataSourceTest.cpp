@@ -5,6 +5,7 @@
 #include "Platform/Cell.h"
 
 #include <QLabel>
+#include <typeinfo>
 
 class DataSourceTest : public DelegateTest {
 protected:
@@ -38,8 +39,9 @@ TEST_F(DataSourceTest, WindowDescriptionWiresTheColumnsAndOutlets)
     auto* rows = dynamic_cast<ALTableCell*>(column("Data")->dataCell());
     ASSERT_NE(rows, nullptr);
     EXPECT_EQ(rows->icon().size(), QSize(6, 4)) << "the row icon comes from our own bundle";
-    auto* button = dynamic_cast<ALButtonCell*>(column("Button")->dataCell());
+    Platform::ButtonCell* button = column("Button")->dataCell()->asButtonCell();
     ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(typeid(*button) == typeid(ALButtonCell));
     EXPECT_EQ(button->target(), d);
     EXPECT_TRUE(button->hasAction());
     EXPECT_EQ(table->dataSource(), d);

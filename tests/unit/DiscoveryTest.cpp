@@ -202,7 +202,6 @@ TEST_F(DiscoveryTest, SnapshotIsTakenOnceAndTheListObjectStays)
     const QString path = addAcrobat(QStringLiteral("Acrobat 11/Acrobat.app"), QStringLiteral("11.0"));
     ALAppDelegate& d = makeDelegate();
     const QList<QVariantMap>* list = &d.acrobatInstances();
-    QSignalSpy willChange(&d, &ALAppDelegate::acrobatInstancesWillChange);
     QSignalSpy didChange(&d, &ALAppDelegate::acrobatInstancesDidChange);
     EXPECT_FALSE(d.startingSnapshot().has_value());
 
@@ -216,7 +215,6 @@ TEST_F(DiscoveryTest, SnapshotIsTakenOnceAndTheListObjectStays)
     EXPECT_EQ(&d.acrobatInstances(), list);
     EXPECT_TRUE(list->first().contains(ALKey::FW));
     EXPECT_EQ(d.installationSnapshot(*list), QSet<QString>{path});
-    EXPECT_EQ(willChange.count(), 2);
     EXPECT_EQ(didChange.count(), 2);
 }
 
@@ -246,10 +244,9 @@ TEST_F(DiscoveryTest, NoMarkerMeansNoRegistryQueryAndAnEmptyList)
 
 TEST_F(DiscoveryTest, WindowHeightFollowsTheRecordsAndKeepsItsBottomEdge)
 {
-    QWidget window;
+    ALAppDelegate& d = loadWindow();
+    QWidget& window = *d.window();
     window.setGeometry(100, 300, 500, 200);
-    ALAppDelegate& d = makeDelegate();
-    d.setWindow(&window);
     const struct {
         int records;
         int height;
