@@ -74,9 +74,4 @@ bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
     return false;
 }
 
-std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser)
-{
-    return std::make_shared<ProcWorkspace>(onlyUser);
-}
-
 }  // namespace Platform
