@@ -3,8 +3,6 @@
 #include "InstallationUtility/ALAppDelegate.h"
 #include "Platform/Bundle.h"
 #include "Platform/Format.h"
-#include "Platform/SearchPaths.h"
-#include "Platform/UserFileManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -260,17 +258,7 @@ int ALCommandLine::main(int argc, char* argv[])
         return ALExitStatus::usage;
     }
     const auto servicesFor = [](const std::optional<QString>& user) -> std::optional<Platform::Services> {
-        Platform::Services services = Platform::Services::system();
-        if (!user)
-            return services;
-        const std::optional<Platform::UserAccount> account = Platform::userAccountNamed(*user);
-        if (!account)
-            return std::nullopt;
-        services.fileManager = std::make_shared<Platform::UserFileManager>(*account);
-        services.workspace = Platform::makeSystemWorkspace(account->uid);
-        const QString support = Platform::applicationSupportDirectoryInHome(account->home);
-        services.applicationSupportDirectories = [support] { return QStringList{support}; };
-        return services;
+        return user ? Platform::Services::systemForUser(*user) : Platform::Services::system();
     };
     ALCommandLine commandLine(servicesFor, out, err);
     return commandLine.run(std::get<ALCommandLineRequest>(parsed));

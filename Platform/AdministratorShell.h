@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 #include <optional>
 
 namespace Platform {
@@ -26,7 +25,5 @@ public:
 // Wraps text in single quotes for a POSIX shell so that it stays one literal word, whatever it
 // holds: an embedded single quote is written '\''.
 QString shellSingleQuoted(const QString& text);
-
-std::shared_ptr<AdministratorShell> makeSystemAdministratorShell();
 
 }  // namespace Platform

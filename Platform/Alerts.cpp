@@ -6,33 +6,21 @@
 
 namespace Platform {
 
-namespace {
-
-class MessageBoxAlerts : public Alerts {
-public:
-    void runAlertPanel(const QString& title, const QString& message, const QString& button) override
-    {
-        // Over the window the user is looking at, so a window manager keeps it in front of it.
-        QMessageBox box(QApplication::activeWindow());
-        box.setIcon(QMessageBox::Warning);
-        box.setWindowTitle(title);
-        box.setText(message);
-        QPushButton* only = box.addButton(button, QMessageBox::AcceptRole);
-        box.setDefaultButton(only);
-        box.setEscapeButton(only);
-        box.exec();
-        // The keyboard goes back to the window the panel came over; without a window manager to
-        // do it, nothing else would give it back.
-        if (QWidget* window = box.parentWidget(); window && window->isVisible())
-            window->activateWindow();
-    }
-};
-
-}  // namespace
-
-std::shared_ptr<Alerts> makeSystemAlerts()
+void MessageBoxAlerts::runAlertPanel(const QString& title, const QString& message, const QString& button)
 {
-    return std::make_shared<MessageBoxAlerts>();
+    // Over the window the user is looking at, so a window manager keeps it in front of it.
+    QMessageBox box(QApplication::activeWindow());
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(title);
+    box.setText(message);
+    QPushButton* only = box.addButton(button, QMessageBox::AcceptRole);
+    box.setDefaultButton(only);
+    box.setEscapeButton(only);
+    box.exec();
+    // The keyboard goes back to the window the panel came over; without a window manager to
+    // do it, nothing else would give it back.
+    if (QWidget* window = box.parentWidget(); window && window->isVisible())
+        window->activateWindow();
 }
 
 }  // namespace Platform

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 
 namespace Platform {
 
@@ -12,6 +11,10 @@ public:
     virtual void runAlertPanel(const QString& title, const QString& message, const QString& button) = 0;
 };
 
-std::shared_ptr<Alerts> makeSystemAlerts();
+// A modal QMessageBox over the active window; alike on every system.
+class MessageBoxAlerts : public Alerts {
+public:
+    void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
+};
 
 }  // namespace Platform

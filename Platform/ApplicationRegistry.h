@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <memory>
 
 namespace Platform {
 
@@ -13,7 +12,5 @@ public:
     // The bundle paths of the applications that claim the document's type in the Editor role.
     virtual QStringList editorApplicationsForDocument(const QString& documentPath) = 0;
 };
-
-std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry();
 
 }  // namespace Platform

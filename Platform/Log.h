@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 
 namespace Platform {
 
@@ -12,6 +11,15 @@ public:
 };
 
 // One line on standard error with the time, the program name and the process id.
-std::shared_ptr<Log> makeSystemLog();
+class StandardErrorLog : public Log {
+public:
+    // `systemProgramName` names the program while there is no application object to ask; how
+    // to learn it differs per system.
+    explicit StandardErrorLog(QString systemProgramName);
+    void line(const QString& text) override;
+
+private:
+    QString m_systemProgramName;
+};
 
 }  // namespace Platform

@@ -1,8 +1,7 @@
 #include "Platform/RootOnlyFolder.h"
 
+#include "Platform/Paths.h"
 #include "Platform/UniqueFd.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,7 +24,7 @@ constexpr int kLookFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 QString shown(const std::string& path)
 {
-    return QLatin1Char('"') + QFile::decodeName(QByteArray::fromStdString(path)) + QLatin1Char('"');
+    return QLatin1Char('"') + fromPath(path) + QLatin1Char('"');
 }
 
 QString couldNotCheck(const std::string& path, int code)
@@ -70,7 +69,7 @@ bool othersCanChange(const std::string& path, const struct stat& info, bool isFo
 
 std::optional<QString> whyOthersCanChange(const QString& folder)
 {
-    const std::string path = QFile::encodeName(folder).toStdString();
+    const std::string path = toPath(folder).native();
     const auto steps = stepsOf(path);
     if (!steps)
         return couldNotCheck(path, EINVAL);

@@ -1,20 +1,20 @@
 #include "Platform/Services.h"
 
 #include "Platform/SearchPaths.h"
+#include "Platform/UserFileManager.h"
 
 namespace Platform {
 
-Services Services::system()
+std::optional<Services> Services::systemForUser(const QString& userName)
 {
-    Services services;
-    services.mainBundle = Bundle::mainBundle();
-    services.fileManager = std::make_shared<LocalFileManager>();
-    services.applicationRegistry = makeSystemApplicationRegistry();
-    services.workspace = makeSystemWorkspace();
-    services.administratorShell = makeSystemAdministratorShell();
-    services.alerts = makeSystemAlerts();
-    services.log = makeSystemLog();
-    services.applicationSupportDirectories = &Platform::applicationSupportDirectories;
+    const std::optional<UserAccount> account = userAccountNamed(userName);
+    if (!account)
+        return std::nullopt;
+    Services services = system();
+    services.fileManager = std::make_shared<UserFileManager>(*account);
+    services.workspace = systemWorkspaceOf(account->uid);
+    const QString support = applicationSupportDirectoryInHome(account->home);
+    services.applicationSupportDirectories = [support] { return QStringList{support}; };
     return services;
 }
 

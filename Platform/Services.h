@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <sys/types.h>
 
 namespace Platform {
 
@@ -26,8 +28,17 @@ struct Services {
     std::shared_ptr<Log> log;
     std::function<QStringList()> applicationSupportDirectories;
 
-    // The real services of this machine.
+    // The real services of this machine. Each system wires its own backends in one file,
+    // Platform/<system>/SystemServices.cpp; nothing else names them.
     static Services system();
+    // The same for root working on behalf of the user of that name: files inside the user's
+    // home are handled as the user, only the user's processes count as running, and the
+    // Application Support folder is the one in the user's home. None when there is no such user.
+    static std::optional<Services> systemForUser(const QString& userName);
+
+private:
+    // This system's workspace that sees only the processes of the user; beside system().
+    static std::shared_ptr<Workspace> systemWorkspaceOf(uid_t user);
 };
 
 }  // namespace Platform

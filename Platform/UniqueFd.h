@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <unistd.h>
 #include <utility>
 
@@ -26,6 +27,13 @@ public:
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = fd;
+    }
+    // Closes now and gives back 0 or the error number: for a file just written, a quota or a
+    // network file system may report a failed write only here.
+    int close()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        return fd < 0 || ::close(fd) == 0 ? 0 : errno;
     }
 
 private:

@@ -1,23 +1,12 @@
 #pragma once
 
 #include "Platform/FileManager.h"
+#include "Platform/RunAsUser.h"
 
 #include <QString>
 #include <optional>
-#include <sys/types.h>
 
 namespace Platform {
-
-// A user of this machine as the password database knows them.
-struct UserAccount {
-    QString name;
-    uid_t uid = 0;
-    gid_t gid = 0;
-    QString home;
-};
-
-// The account of that name; none when there is no such user or their home is not absolute.
-std::optional<UserAccount> userAccountNamed(const QString& name);
 
 // The file manager root uses when it works for another user: every call on a path inside that
 // user's home runs in a child process that has taken on the user's identity and groups first,

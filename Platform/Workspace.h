@@ -2,9 +2,6 @@
 
 #include <QString>
 #include <QUrl>
-#include <memory>
-#include <optional>
-#include <sys/types.h>
 
 namespace Platform {
 
@@ -19,8 +16,5 @@ public:
     // Hands the address to the user's browser; Qt does this alike on every system.
     virtual bool openURL(const QUrl& url);
 };
-
-// The running processes of this machine; with a user, only that user's processes count.
-std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser = std::nullopt);
 
 }  // namespace Platform

@@ -46,9 +46,4 @@ AdministratorShell::Result PkexecAdministratorShell::run(const QString& commandT
     return result;
 }
 
-std::shared_ptr<AdministratorShell> makeSystemAdministratorShell()
-{
-    return std::make_shared<PkexecAdministratorShell>();
-}
-
 }  // namespace Platform

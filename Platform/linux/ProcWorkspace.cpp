@@ -1,10 +1,9 @@
 #include "Platform/linux/ProcWorkspace.h"
 
-#include <QFile>
+#include "Platform/Paths.h"
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <dirent.h>
 #include <optional>
 #include <string>
@@ -34,31 +33,17 @@ std::vector<unsigned long> processIds()
     return ids;
 }
 
-// The path with its folder resolved through every link, as /proc shows an executable; the last
-// component is kept, so that a path whose file is gone still resolves.
-std::optional<std::string> resolvedPath(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos || slash + 1 == path.size())
-        return std::nullopt;
-    const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
-    char resolved[PATH_MAX];
-    if (!::realpath(folder.c_str(), resolved))
-        return std::nullopt;
-    const std::string prefix = resolved;
-    return (prefix == "/" ? std::string() : prefix) + path.substr(slash);
-}
-
 }  // namespace
 
 bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
 {
-    const std::string wanted = QFile::encodeName(executablePath).toStdString();
+    const std::string wanted = toPath(executablePath).native();
     if (wanted.empty())
         return false;
     struct stat wantedFile;
     const bool wantedExists = ::stat(wanted.c_str(), &wantedFile) == 0;
-    const std::optional<std::string> wantedResolved = resolvedPath(wanted);
+    // As /proc shows an executable whose file is gone: its folder resolved, its name kept.
+    const std::optional<std::string> wantedResolved = withResolvedFolder(wanted);
     static const std::string deletedMark = " (deleted)";
     for (const unsigned long id : processIds()) {
         const std::string folder = "/proc/" + std::to_string(id);
@@ -87,11 +72,6 @@ bool ProcWorkspace::isExecutableRunning(const QString& executablePath)
             return true;
     }
     return false;
-}
-
-std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser)
-{
-    return std::make_shared<ProcWorkspace>(onlyUser);
 }
 
 }  // namespace Platform

@@ -2,6 +2,9 @@
 
 #include "Platform/Workspace.h"
 
+#include <optional>
+#include <sys/types.h>
+
 namespace Platform {
 
 // Finds running executables through /proc/<pid>/exe.

@@ -65,9 +65,4 @@ QStringList LaunchServicesRegistry::editorApplicationsForDocument(const QString&
     return paths;
 }
 
-std::shared_ptr<ApplicationRegistry> makeSystemApplicationRegistry()
-{
-    return std::make_shared<LaunchServicesRegistry>();
-}
-
 }  // namespace Platform

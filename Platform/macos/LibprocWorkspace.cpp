@@ -55,9 +55,4 @@ bool LibprocWorkspace::isExecutableRunning(const QString& executablePath)
     return false;
 }
 
-std::shared_ptr<Workspace> makeSystemWorkspace(std::optional<uid_t> onlyUser)
-{
-    return std::make_shared<LibprocWorkspace>(onlyUser);
-}
-
 }  // namespace Platform

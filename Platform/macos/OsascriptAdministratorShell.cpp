@@ -42,9 +42,4 @@ AdministratorShell::Result OsascriptAdministratorShell::run(const QString& comma
     return result;
 }
 
-std::shared_ptr<AdministratorShell> makeSystemAdministratorShell()
-{
-    return std::make_shared<OsascriptAdministratorShell>();
-}
-
 }  // namespace Platform

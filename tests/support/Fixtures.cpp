@@ -1,16 +1,15 @@
 #include "tests/support/Fixtures.h"
 
+#include "Platform/RunAsUser.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cerrno>
 #include <filesystem>
-#include <grp.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace Fixtures {
@@ -53,14 +52,6 @@ void writeValue(QString& out, const QVariant& value, int depth)
     default:
         out += indent + QStringLiteral("<string>%1</string>\n").arg(escaped(value.toString()));
     }
-}
-
-// Gives up root for good. Called by root, setgid and setuid set the real, effective and saved ids
-// alike on every POSIX system (setresuid is Linux's alone); root must then be out of reach.
-bool becomePlainUser()
-{
-    return ::setgroups(0, nullptr) == 0 && ::setgid(kPlainUser) == 0 && ::setuid(kPlainUser) == 0
-        && ::geteuid() == kPlainUser && ::getegid() == kPlainUser && ::setuid(0) != 0;
 }
 
 }  // namespace
@@ -160,43 +151,8 @@ QString makeMainBundle(const QString& path, const QString& pluginVersion, bool w
 
 std::optional<QByteArray> runAsPlainUser(const std::function<QByteArray()>& work)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        return std::nullopt;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        if (!becomePlainUser())
-            ::_exit(2);
-        const QByteArray result = work();
-        for (qsizetype done = 0; done < result.size();) {
-            const ssize_t put = ::write(channel[1], result.constData() + done, size_t(result.size() - done));
-            if (put < 0 && errno != EINTR)
-                ::_exit(3);
-            done += put > 0 ? put : 0;
-        }
-        // No destructors, no exit handlers: they belong to the test process.
-        ::_exit(0);
-    }
-    ::close(channel[1]);
-    if (child < 0) {
-        ::close(channel[0]);
-        return std::nullopt;
-    }
-    QByteArray result;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) != 0;) {
-        if (got > 0)
-            result.append(buffer, got);
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(channel[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return result;
+    // No name: no supplementary groups.
+    return Platform::runAsUser(Platform::UserAccount{QString(), kPlainUser, kPlainUser, QString()}, work);
 }
 
 void chownTree(const QString& path, uid_t user)

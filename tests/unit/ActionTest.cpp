@@ -1,9 +1,5 @@
 #include "tests/support/DelegateHarness.h"
 
-#ifdef __linux__
-#include "Platform/linux/PkexecAdministratorShell.h"
-#endif
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -185,44 +181,6 @@ TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
     EXPECT_EQ(d.acrobatInstances().first().value(ALKey::ButtonCaption).value<Platform::AttributedString>().string,
               QStringLiteral("Install"));
 }
-
-#ifdef __linux__
-// This drives the pkexec backend through a stand-in.
-TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
-{
-    // The real shell with pkexec standing in: dismissed, then failing without a word.
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    const struct {
-        const char* name;
-        QByteArray standInBody;
-        QString log;
-    } rows[] = {
-        {"prompt cancelled", "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
-         QStringLiteral("Error = ") + kPassword},
-        {"silent failure", "exit 1", QStringLiteral("Error = The administrator command failed with exit status 1.")},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Fixtures::writeFile(standIn, "#!/bin/sh\n" + row.standInBody + "\n");
-        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        fakes = FakeServices();
-        fakes.supportFolders = {support};
-        fakes.registry->applications.clear();
-        QDir(apps).removeRecursively();
-        acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
-        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
-                                 QStringLiteral("2.4"));
-        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
-        d.searchForAcrobat();
-        d.table()->selectRow(0);
-        fakes.fileManager->failingRemovals.insert(pluginPath(d));
-        d.smartInstallation(nullptr);
-        EXPECT_EQ(fakes.alerts->messages(), QStringList{kNoAccess});
-        EXPECT_EQ(fakes.log->lines, QStringList{row.log});
-        EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
-    }
-}
-#endif
 
 TEST_F(ActionTest, TwoCopiesKeepTheDescriptionOfTheLastFallback)
 {

@@ -1,9 +1,5 @@
 #include "tests/support/DelegateHarness.h"
 
-#ifdef __linux__
-#include "Platform/linux/PkexecAdministratorShell.h"
-#endif
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -146,30 +142,6 @@ TEST_F(FileOperationsTest, OnlyALackOfRightsOntoAFreeDestinationAsksForThePasswo
         }
     }
 }
-
-#ifdef __linux__
-// This drives the pkexec backend through a stand-in.
-TEST_F(FileOperationsTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
-{
-    // pkexec stands in as a shell that copies part of the tree and then runs out of room.
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn,
-                        "#!/bin/sh\nshift\n"
-                        "cp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
-                        "eval \"$3\"\n");
-    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Platform::Services services = fakes.services(mainBundle);
-    services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
-    ALAppDelegate d(services);
-    fakes.fileManager->failingCopies = {destination};
-    std::optional<QString> description;
-    EXPECT_FALSE(d.rootCopyFile(source, destination, &description));
-    ASSERT_TRUE(QFileInfo::exists(destination));
-    EXPECT_EQ(description,
-              QStringLiteral("cp: error writing: No space left on device; a partial copy may remain at ")
-                  + QFileInfo(destination).canonicalFilePath());
-}
-#endif
 
 TEST_F(FileOperationsTest, MissingHoldersAreTolerated)
 {

@@ -1,5 +1,4 @@
 #include "Platform/FolderScanRegistry.h"
-#include "Platform/SearchPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,60 +80,3 @@ TEST_F(PlatformRegistryTest, DoesNotFollowLinks)
     ASSERT_TRUE(QFile::link(folder(), folder() + "/Loop"));
     EXPECT_TRUE(editors({folder()}).isEmpty());
 }
-
-#ifdef __linux__
-// On Linux the system registry is the folder scan over these folders.
-TEST_F(PlatformRegistryTest, SystemRegistryTakesFoldersFromTheEnvironment)
-{
-    const std::optional<QByteArray> saved = qEnvironmentVariableIsSet("FOLDWISE_APPLICATION_DIRS")
-        ? std::optional(qgetenv("FOLDWISE_APPLICATION_DIRS"))
-        : std::nullopt;
-    auto foldersOfSystemRegistry = [] {
-        const std::shared_ptr<Platform::ApplicationRegistry> registry = Platform::makeSystemApplicationRegistry();
-        return dynamic_cast<FolderScanRegistry&>(*registry).applicationFolders();
-    };
-
-    qputenv("FOLDWISE_APPLICATION_DIRS", (folder("Two") + "::" + folder("One") + ":").toLocal8Bit());
-    EXPECT_EQ(foldersOfSystemRegistry(), (QStringList{folder("Two"), folder("One")}));
-    qputenv("FOLDWISE_APPLICATION_DIRS", "");
-    EXPECT_TRUE(foldersOfSystemRegistry().isEmpty());
-    qunsetenv("FOLDWISE_APPLICATION_DIRS");
-    EXPECT_EQ(foldersOfSystemRegistry(), (QStringList{"/Applications", QDir::homePath() + "/Applications"}));
-
-    if (saved)
-        qputenv("FOLDWISE_APPLICATION_DIRS", *saved);
-}
-
-TEST_F(PlatformRegistryTest, FoldersNamedByBytesThatAreNotUtf8AreNeverUsed)
-{
-    // Read as text, such a name becomes a look-alike that names some other folder.
-    const char* variables[] = {"FOLDWISE_APPLICATION_DIRS", "HOME", "XDG_DATA_HOME"};
-    std::vector<std::optional<QByteArray>> saved;
-    for (const char* variable : variables)
-        saved.push_back(qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable)) : std::nullopt);
-    auto foldersOfSystemRegistry = [] {
-        const std::shared_ptr<Platform::ApplicationRegistry> registry = Platform::makeSystemApplicationRegistry();
-        return dynamic_cast<FolderScanRegistry&>(*registry).applicationFolders();
-    };
-
-    qputenv("FOLDWISE_APPLICATION_DIRS",
-            QFile::encodeName(folder("Good")) + ":" + QFile::encodeName(folder()) + "/\xff");
-    EXPECT_EQ(foldersOfSystemRegistry(), QStringList{folder("Good")});
-    qunsetenv("FOLDWISE_APPLICATION_DIRS");
-    qputenv("HOME", QFile::encodeName(folder()) + "/\xc3\x28");
-    EXPECT_EQ(foldersOfSystemRegistry(), QStringList{"/Applications"});
-    EXPECT_TRUE(Platform::applicationSupportDirectories().isEmpty());
-    qputenv("HOME", QFile::encodeName(folder()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(folder()) + "/\xff");
-    EXPECT_TRUE(Platform::applicationSupportDirectories().isEmpty());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(folder("Data")));
-    EXPECT_EQ(Platform::applicationSupportDirectories(), QStringList{folder("Data")});
-
-    for (size_t i = 0; i < saved.size(); ++i) {
-        if (saved[i])
-            qputenv(variables[i], *saved[i]);
-        else
-            qunsetenv(variables[i]);
-    }
-}
-#endif

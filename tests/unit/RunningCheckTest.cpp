@@ -37,7 +37,7 @@ TEST_F(RunningCheckTest, RunningCheckMatchesOnlyThisExactExecutable)
     Fixtures::writeFile(apps + QStringLiteral("/probe"), "");
     const bool caseInsensitive = QFileInfo::exists(apps + QStringLiteral("/PROBE"));
     Platform::Services services = fakes.services(mainBundle);
-    services.workspace = Platform::makeSystemWorkspace();
+    services.workspace = Platform::Services::system().workspace;
     ALAppDelegate d(services);
 
     const struct {
@@ -69,7 +69,7 @@ TEST_F(RunningCheckTest, AnAcrobatReachedThroughALinkedFolderIsRunning)
     const QString scanned = linkedFolder + QStringLiteral("/Acrobat.app");
     startAcrobat(scanned);
     Platform::Services services = fakes.services(mainBundle);
-    services.workspace = Platform::makeSystemWorkspace();
+    services.workspace = Platform::Services::system().workspace;
     ALAppDelegate d(services);
 
     EXPECT_TRUE(d.applicationIsRunning(scanned));

@@ -1,4 +1,4 @@
-#include "Platform/Workspace.h"
+#include "Platform/Services.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +15,7 @@ TEST(PlatformWorkspaceTest, SeesRunningExecutablesEvenWhenDeletedOrReplaced)
     QProcess sleeper;
     sleeper.start(copy, {"30"});
     ASSERT_TRUE(sleeper.waitForStarted());
-    const std::shared_ptr<Platform::Workspace> workspace = Platform::makeSystemWorkspace();
+    const std::shared_ptr<Platform::Workspace> workspace = Platform::Services::system().workspace;
 
     EXPECT_TRUE(workspace->isExecutableRunning(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()));
     EXPECT_TRUE(workspace->isExecutableRunning(copy));

@@ -1,0 +1,26 @@
+#pragma once
+
+// The few file calls whose best form differs per system, each defined in
+// Platform/<system>/FileSystemCalls.cpp; the portable fallbacks they share are in
+// Platform/FileSystemCalls.cpp. Each gives back 0 or the error number.
+namespace Platform {
+
+// Renames without ever replacing an item that appeared at the destination meanwhile.
+int renameNoReplace(const char* from, const char* to);
+// For a file system that cannot rename exclusively: a check narrows the window as far as we can.
+int renameAfterCheck(const char* from, const char* to);
+
+// Copies the bytes from one open file to another, from where each stands.
+int copyBytes(int in, int out);
+// The same through a buffer of ours, which works between any two files.
+int copyBytesThroughBuffer(int in, int out);
+
+// A staged copy is written out to the disk before it is renamed into place, so that a crash
+// never leaves a copy under the real name whose files are empty or missing. Each system does
+// that the way cheapest for it: Linux for the whole tree at once (syncfs, which also reports a
+// write-back failure found late), macOS file by file (F_FULLFSYNC, which has the drive write its
+// own cache out too). Both are called for every copy; on each system one of them does nothing.
+int flushCopiedFile(int fd);
+int flushCopiedTree(int folderFd);
+
+}  // namespace Platform

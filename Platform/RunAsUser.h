@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <sys/types.h>
+
+namespace Platform {
+
+// A user of this machine as the password database knows them.
+struct UserAccount {
+    // Empty for an account known by its numbers alone, which then has no supplementary groups.
+    QString name;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    QString home;
+};
+
+// The account of that name; none when there is no such user or their home is not absolute.
+std::optional<UserAccount> userAccountNamed(const QString& name);
+
+// Runs `work` in a child process that has taken on the account's identity for good (its user,
+// its group, and the groups the system lists for its name, or none for an account without a
+// name) and gives back what `work` returned; none when the child could not become the user,
+// could become root again, or did not finish. Only root can run it. The child shares nothing
+// with us but what it returns and the file system, and leaves without running our destructors
+// or exit handlers.
+std::optional<QByteArray> runAsUser(const UserAccount& account, const std::function<QByteArray()>& work);
+
+}  // namespace Platform

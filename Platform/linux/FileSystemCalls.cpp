@@ -1,0 +1,48 @@
+#include "Platform/FileSystemCalls.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Platform {
+
+int renameNoReplace(const char* from, const char* to)
+{
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    // An older kernel, or a file system that cannot.
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    return renameAfterCheck(from, to);
+}
+
+int copyBytes(int in, int out)
+{
+    // In the kernel, without a trip through our memory; may share blocks on file systems that can.
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+        if (copied > 0)
+            continue;
+        if (copied == 0)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        // Not offered between these files or file systems: copy through a buffer instead.
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ETXTBSY)
+            return errno;
+        return copyBytesThroughBuffer(in, out);
+    }
+}
+
+int flushCopiedFile(int)
+{
+    return 0;  // the whole tree is flushed at once
+}
+
+int flushCopiedTree(int folderFd)
+{
+    return ::syncfs(folderFd) == 0 ? 0 : errno;
+}
+
+}  // namespace Platform

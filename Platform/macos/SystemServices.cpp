@@ -1,0 +1,31 @@
+#include "Platform/Services.h"
+
+#include "Platform/SearchPaths.h"
+#include "Platform/macos/LaunchServicesRegistry.h"
+#include "Platform/macos/LibprocWorkspace.h"
+#include "Platform/macos/OsascriptAdministratorShell.h"
+
+#include <stdlib.h>
+
+namespace Platform {
+
+Services Services::system()
+{
+    Services services;
+    services.mainBundle = Bundle::mainBundle();
+    services.fileManager = std::make_shared<LocalFileManager>();
+    services.applicationRegistry = std::make_shared<LaunchServicesRegistry>();
+    services.workspace = std::make_shared<LibprocWorkspace>();
+    services.administratorShell = std::make_shared<OsascriptAdministratorShell>();
+    services.alerts = std::make_shared<MessageBoxAlerts>();
+    services.log = std::make_shared<StandardErrorLog>(QString::fromLocal8Bit(::getprogname()));
+    services.applicationSupportDirectories = &Platform::applicationSupportDirectories;
+    return services;
+}
+
+std::shared_ptr<Workspace> Services::systemWorkspaceOf(uid_t user)
+{
+    return std::make_shared<LibprocWorkspace>(user);
+}
+
+}  // namespace Platform

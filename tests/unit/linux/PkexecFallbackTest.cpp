@@ -1,0 +1,352 @@
+#include "tests/support/DelegateHarness.h"
+
+#include "Platform/linux/PkexecAdministratorShell.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString kNoAccess =
+    QStringLiteral("Can't perform operation, probably there is no access to the selected location");
+}  // namespace
+
+// The administrator fallback through the real pkexec backend, with pkexec standing in: what the
+// delegate makes of its outcomes, and what root is asked to do, and where.
+class PkexecFallbackTest : public DelegateTest {};
+
+TEST_F(PkexecFallbackTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
+{
+    // The real shell with pkexec standing in: dismissed, then failing without a word.
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    const struct {
+        const char* name;
+        QByteArray standInBody;
+        QString log;
+    } rows[] = {
+        {"prompt cancelled", "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
+         QStringLiteral("Error = The administrator password is required to do this.")},
+        {"silent failure", "exit 1", QStringLiteral("Error = The administrator command failed with exit status 1.")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixtures::writeFile(standIn, "#!/bin/sh\n" + row.standInBody + "\n");
+        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        fakes = FakeServices();
+        fakes.supportFolders = {support};
+        fakes.registry->applications.clear();
+        QDir(apps).removeRecursively();
+        const QString acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
+        Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
+                                 QStringLiteral("2.4"));
+        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+        d.searchForAcrobat();
+        d.table()->selectRow(0);
+        fakes.fileManager->failingRemovals.insert(d.fwPathForAcrobatPath(acrobat, 11).first());
+        d.smartInstallation(nullptr);
+        EXPECT_EQ(fakes.alerts->messages(), QStringList{kNoAccess});
+        EXPECT_EQ(fakes.log->lines, QStringList{row.log});
+        EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+    }
+}
+
+TEST_F(PkexecFallbackTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
+{
+    const QString source = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+    const QString destination = temp.filePath(QStringLiteral("Plug ins/Foldwise.acroplugin"));
+    QDir().mkpath(temp.filePath(QStringLiteral("Plug ins")));
+    // pkexec stands in as a shell that copies part of the tree and then runs out of room.
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    Fixtures::writeFile(standIn,
+                        "#!/bin/sh\nshift\n"
+                        "cp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
+                        "eval \"$3\"\n");
+    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Platform::Services services = fakes.services(mainBundle);
+    services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
+    ALAppDelegate d(services);
+    fakes.fileManager->failingCopies = {destination};
+    std::optional<QString> description;
+    EXPECT_FALSE(d.rootCopyFile(source, destination, &description));
+    ASSERT_TRUE(QFileInfo::exists(destination));
+    EXPECT_EQ(description,
+              QStringLiteral("cp: error writing: No space left on device; a partial copy may remain at ")
+                  + QFileInfo(destination).canonicalFilePath());
+}
+
+TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
+{
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    Fixtures::writeFile(standIn, "#!/bin/sh\n[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"\n");
+    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString name = QStringLiteral(
+        "Acro'bat \"$(touch hostile-ran)\" `touch hostile-ran2` $HOME ${IFS} '; touch hostile-ran3; ' \\ \n.app");
+    const QString path = Fixtures::makeAcrobat(apps + QLatin1Char('/') + name, QStringLiteral("11.0"));
+    const QString folder = path + QStringLiteral("/Contents/Plug-ins");
+    const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    fakes.registry->applications = {path};
+    fakes.fileManager->failingCopies = {destination};
+    fakes.fileManager->failingRemovals = {destination};
+
+    auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+    d.searchForAcrobat();
+    d.table()->selectRow(0);
+
+    auto everything = [](const QString& under) {
+        QStringList entries;
+        QDirIterator it(under, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            entries.append(it.next());
+        entries.sort();
+        return entries;
+    };
+    const QStringList before = everything(temp.path());
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    ASSERT_EQ(fakes.fileManager->copies.size(), 1);
+    QStringList expected = before;
+    const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+    expected.append(destination);
+    for (const QString& entry : everything(plugin))
+        expected.append(destination + entry.mid(plugin.size()));
+    expected.sort();
+    EXPECT_EQ(everything(temp.path()), expected) << "the copy made exactly the plug-in inside that Acrobat";
+    EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
+
+    d.table()->selectRow(0);
+    d.smartInstallation(nullptr);
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_EQ(everything(temp.path()), before) << "the removal took exactly the copy";
+    EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
+    EXPECT_TRUE(everything(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
+}
+
+// As a plain user, with pkexec standing in (it notes each command, then runs it as that same
+// user): root is asked only where the user's own rights on the plug-in folder fall short, onto a
+// free destination, by the real path, and only where nobody but root can change that path; never
+// into a folder planted after discovery; and a removal never leaves half a copy under the real name.
+TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThroughAPlantedFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to own the files that a plain user must not reach";
+    ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
+    const QString real = QFileInfo(temp.path()).canonicalFilePath();
+    const QString calls = temp.filePath(QStringLiteral("calls"));
+    QDir().mkpath(calls);
+    ::chmod(QFile::encodeName(calls).constData(), 0777);
+    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
+    Fixtures::writeFile(standIn,
+                        ("#!/bin/sh\nprintf '%s\\n' \"$4\" >> '" + calls
+                         + "/log'\n"
+                           "if [ -e '"
+                         + calls
+                         + "/dismiss' ]; then\n"
+                           "  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
+                           "shift; exec \"$@\"\n")
+                            .toUtf8());
+    ::chmod(QFile::encodeName(standIn).constData(), 0755);
+    const QString secret = temp.filePath(QStringLiteral("secret"));
+    Fixtures::writeFile(secret, "root's own");
+    const QString acrobatPath = Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat.app"), QStringLiteral("17.0"));
+    fakes.registry->applications = {acrobatPath};
+    // The user's own support folder, and one reached through a link whose plug-in folder is root's.
+    const QString userPlugins = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
+    const QString rootPlugins = temp.filePath(QStringLiteral("Real Support/Adobe/Acrobat/2017/Plug-Ins"));
+    QFile::link(temp.filePath(QStringLiteral("Real Support")), temp.filePath(QStringLiteral("Support link")));
+    const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+
+    struct Seen {
+        QStringList alerts, log, commands;
+    };
+    // Loads the window as root, then discovers, lets `plant` act and clicks as the plain user.
+    const auto click = [&](const QString& supportFolder, const std::function<void()>& plant) {
+        QFile::remove(calls + QStringLiteral("/log"));
+        fakes = FakeServices();
+        fakes.registry->applications = {acrobatPath};
+        fakes.supportFolders = {supportFolder};
+        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+        const auto report = Fixtures::runAsPlainUser([&] {
+            d.searchForAcrobat();
+            plant();
+            d.table()->selectRow(0);
+            d.smartInstallation(nullptr);
+            QByteArray bytes;
+            QDataStream out(&bytes, QIODevice::WriteOnly);
+            out << fakes.alerts->messages() << fakes.log->lines;
+            return bytes;
+        });
+        Seen seen;
+        EXPECT_TRUE(report) << "the plain user's click did not finish";
+        if (report) {
+            QDataStream in(*report);
+            in >> seen.alerts >> seen.log;
+        }
+        QFile log(calls + QStringLiteral("/log"));
+        if (log.open(QIODevice::ReadOnly))
+            seen.commands = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return seen;
+    };
+    const auto tree = [](const QString& folder) {
+        QStringList entries;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile file(path);
+            entries.append(path
+                           + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().toHex()) : QString()));
+        }
+        entries.sort();
+        return entries;
+    };
+
+    {
+        SCOPED_TRACE("a folder planted after discovery, holding a link to root's file");
+        QDir().mkpath(userPlugins);
+        Fixtures::chownTree(support, Fixtures::kPlainUser);
+        const QString planted = userPlugins + QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
+        const Seen seen = click(support, [&] {
+            QDir().mkpath(planted);
+            QFile::link(secret, planted + QStringLiteral("/Info.plist"));
+        });
+        EXPECT_TRUE(QFileInfo(planted + QStringLiteral("/Info.plist")).isSymLink()) << "the plant took";
+        EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(seen.alerts,
+                  (QStringList{QStringLiteral("Please run Acrobat at least once before installing Foldwise."),
+                               QStringLiteral(
+                                   "Can't perform operation, probably there is no access to the selected location")}));
+        ASSERT_EQ(seen.log.size(), 1);
+        EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST))))
+            << seen.log.first().toStdString();
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "root's own");
+        QDir(userPlugins).removeRecursively();
+    }
+    {
+        SCOPED_TRACE("root's plug-in folder, through a link: root is asked, by the real path");
+        QDir().mkpath(rootPlugins);
+        const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
+        EXPECT_EQ(
+            seen.commands,
+            QStringList{QStringLiteral("'cp' -R '%1' '%2/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'")
+                            .arg(QFileInfo(plugin).canonicalFilePath(), real)});
+        // The stand-in ran cp as the plain user, which root's folder refused.
+        ASSERT_EQ(seen.log.size(), 1);
+        EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
+    }
+    {
+        SCOPED_TRACE("a copy in root's folder, prompt dismissed: the copy stays whole");
+        Fixtures::makePluginCopy(rootPlugins + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+        const QStringList before = tree(rootPlugins);
+        Fixtures::writeFile(calls + QStringLiteral("/dismiss"), "");
+        const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
+        QFile::remove(calls + QStringLiteral("/dismiss"));
+        EXPECT_EQ(
+            seen.commands,
+            QStringList{
+                QStringLiteral("'rm' -R '%1/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'").arg(real)});
+        EXPECT_EQ(seen.log, QStringList{QStringLiteral("Error = The administrator password is required to do this.")});
+        EXPECT_EQ(tree(rootPlugins), before);
+    }
+    {
+        SCOPED_TRACE("a copy of the user's holding a folder of root's: nothing left under the real name");
+        const QString copy = userPlugins + QStringLiteral("/Foldwise.acroplugin");
+        Fixtures::makePluginCopy(copy, QStringLiteral("2.4"));
+        Fixtures::chownTree(support, Fixtures::kPlainUser);
+        Fixtures::chownTree(copy + QStringLiteral("/Contents/Resources"), 0);
+        const Seen seen = click(support, [] {});
+        EXPECT_TRUE(seen.commands.isEmpty()) << "root is not asked to delete what was moved aside";
+        EXPECT_FALSE(QFileInfo::exists(copy));
+        EXPECT_EQ(seen.alerts,
+                  QStringList{
+                      QStringLiteral("Can't perform operation, probably there is no access to the selected location")});
+        ASSERT_EQ(seen.log.size(), 1);
+        const QStringList aside = QDir(userPlugins).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
+            << seen.log.first().toStdString();
+    }
+
+    // Where anyone but root could change the path while the prompt is up, root is never asked.
+    constexpr uid_t kOtherUser = Fixtures::kPlainUser - 1;
+    const auto own = [](const QString& path, uid_t user, gid_t group, mode_t mode) {
+        ::chown(QFile::encodeName(path).constData(), user, group);
+        ::chmod(QFile::encodeName(path).constData(), mode);
+    };
+    const QString copyToPlant = QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
+    const struct {
+        const char* name;
+        std::function<void(const QString& plugins)> arrange;
+        QString why;  // what the log line says; empty: that the plain failure is reported as it is
+    } refusals[] = {
+        {"a plug-in folder of another user's that the user cannot search, with a planted copy inside",
+         [&](const QString& plugins) {
+             QDir().mkpath(plugins + copyToPlant);
+             QFile::link(secret, plugins + copyToPlant + QStringLiteral("/Info.plist"));
+             Fixtures::chownTree(plugins, kOtherUser);
+             own(plugins, kOtherUser, kOtherUser, 0700);
+         },
+         QStringLiteral("(owner uid %1, mode 0700)").arg(kOtherUser)},
+        {"root's plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 0775); },
+         QStringLiteral("(owner uid 0, mode 0775)")},
+        {"root's sticky plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 01775); },
+         QStringLiteral("(owner uid 0, mode 1775)")},
+        {"the user's own plug-in folder made read-only",
+         [&](const QString& p) { own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0555); },
+         QStringLiteral("(owner uid %1, mode 0555)").arg(Fixtures::kPlainUser)},
+        {"an installer of the user's with a file the user cannot read",
+         [&](const QString& p) {
+             own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0755);
+             Fixtures::chownTree(plugin, Fixtures::kPlainUser);
+             ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0);
+         },
+         QString()},
+        {"root's plug-in folder under a folder of the user's",
+         [&](const QString& p) { own(p.left(p.indexOf(QStringLiteral("/Adobe"))), Fixtures::kPlainUser, 0, 0755); },
+         QStringLiteral("(owner uid %1, mode 0755)").arg(Fixtures::kPlainUser)},
+        {"a copy in root's plug-in folder under a folder of the user's",
+         [&](const QString& p) {
+             Fixtures::makePluginCopy(p + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+             own(p.left(p.indexOf(QStringLiteral("/Adobe"))), Fixtures::kPlainUser, 0, 0755);
+         },
+         QStringLiteral("(owner uid %1, mode 0755)").arg(Fixtures::kPlainUser)},
+    };
+    int number = 0;
+    for (const auto& row : refusals) {
+        SCOPED_TRACE(row.name);
+        const QString rowSupport = temp.filePath(QStringLiteral("Support %1").arg(++number));
+        const QString plugins = rowSupport + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
+        QDir().mkpath(plugins);
+        row.arrange(plugins);
+        const QStringList before = tree(rowSupport);
+        const Seen seen = click(rowSupport, [] {});
+        Fixtures::chownTree(plugin, 0);
+        ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0644);
+        EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(seen.log.size(), 1);
+        if (row.why.isEmpty()) {
+            EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied")))
+                << seen.log.first().toStdString();
+            EXPECT_FALSE(seen.log.first().contains(QStringLiteral("other than root")))
+                << "refused for the source alone";
+        } else {
+            EXPECT_TRUE(seen.log.first().contains(QStringLiteral("can be changed by users other than root ") + row.why))
+                << seen.log.first().toStdString();
+        }
+        EXPECT_EQ(tree(rowSupport), before);
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "root's own");
+    }
+}
