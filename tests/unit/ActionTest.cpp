@@ -1,7 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #ifdef __linux__
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "tests/support/PkexecStandIn.h"
 #endif
 
 #include <QDir>
@@ -42,6 +42,14 @@ protected:
         QObject::connect(&d, &ALAppDelegate::acrobatInstancesDidChange, [this] { ++discoveries; });
         d.table()->selectRow(0);
         return d;
+    }
+
+    // Forgets what the fakes were asked and the Acrobats made so far, before a table's next row.
+    void forgetEarlierRows()
+    {
+        fakes = FakeServices();
+        fakes.supportFolders = {support};
+        QDir(apps).removeRecursively();
     }
 
     QString pluginPath(ALAppDelegate& d) const
@@ -136,10 +144,7 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        fakes = FakeServices();
-        fakes.supportFolders = {support};
-        fakes.registry->applications.clear();
-        QDir(apps).removeRecursively();
+        forgetEarlierRows();
         QDir(support).removeRecursively();
         ALAppDelegate& d = start(QString::fromLatin1(row.version), row.folder);
         if (row.plainFailure) {
@@ -191,7 +196,6 @@ TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
 TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
 {
     // The real shell with pkexec standing in: dismissed, then failing without a word.
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
     const struct {
         const char* name;
         QByteArray standInBody;
@@ -203,16 +207,11 @@ TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Fixtures::writeFile(standIn, "#!/bin/sh\n" + row.standInBody + "\n");
-        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        fakes = FakeServices();
-        fakes.supportFolders = {support};
-        fakes.registry->applications.clear();
-        QDir(apps).removeRecursively();
+        forgetEarlierRows();
         acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
         Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
                                  QStringLiteral("2.4"));
-        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+        auto& d = loadWindow(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), row.standInBody));
         d.searchForAcrobat();
         d.table()->selectRow(0);
         fakes.fileManager->failingRemovals.insert(pluginPath(d));

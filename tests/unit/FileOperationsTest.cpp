@@ -1,7 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #ifdef __linux__
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "tests/support/PkexecStandIn.h"
 #endif
 
 #include <QDir>
@@ -152,15 +152,10 @@ TEST_F(FileOperationsTest, OnlyALackOfRightsOntoAFreeDestinationAsksForThePasswo
 TEST_F(FileOperationsTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
 {
     // pkexec stands in as a shell that copies part of the tree and then runs out of room.
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn,
-                        "#!/bin/sh\nshift\n"
-                        "cp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
-                        "eval \"$3\"\n");
-    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Platform::Services services = fakes.services(mainBundle);
-    services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
-    ALAppDelegate d(services);
+    ALAppDelegate& d = makeDelegate(
+        pkexecStandIn(temp.filePath(QStringLiteral("pkexec")),
+                      "shift\ncp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
+                      "eval \"$3\""));
     fakes.fileManager->failingCopies = {destination};
     std::optional<QString> description;
     EXPECT_FALSE(d.rootCopyFile(source, destination, &description));

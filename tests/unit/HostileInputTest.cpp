@@ -4,12 +4,11 @@
 #include "Platform/FolderScanRegistry.h"
 #include "Platform/PropertyList.h"
 #ifdef __linux__
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "tests/support/PkexecStandIn.h"
 #endif
 
 #include <QDataStream>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -35,10 +34,7 @@ protected:
     // A delegate whose registry really scans the applications folder (and any extra roots).
     ALAppDelegate& scanningDelegate(const QStringList& extraRoots = {})
     {
-        Platform::Services services = fakes.services(mainBundle);
-        services.applicationRegistry = std::make_shared<Platform::FolderScanRegistry>(QStringList{apps} + extraRoots);
-        delegate = std::make_unique<ALAppDelegate>(services);
-        return *delegate;
+        return makeDelegate(std::make_shared<Platform::FolderScanRegistry>(QStringList{apps} + extraRoots));
     }
 
     static QStringList pathsOf(const ALAppDelegate& d)
@@ -104,14 +100,9 @@ protected:
 
 namespace {
 
+using Fixtures::arrayObject;
+using Fixtures::asciiObject;
 using Fixtures::bigEndian;
-
-QByteArray asciiObject(const QByteArray& text)
-{
-    if (text.size() < 15)
-        return char(0x50 | text.size()) + text;
-    return "\x5F\x10" + QByteArray(1, char(text.size())) + text;
-}
 
 // A binary Acrobat Info.plist whose "Deep" entry is `levels` arrays, each inside the last.
 QByteArray deepBinaryAcrobatInfo(int levels)
@@ -122,8 +113,8 @@ QByteArray deepBinaryAcrobatInfo(int levels)
     objects.push_back(asciiObject("Deep"));
     objects.push_back(asciiObject("com.adobe.Acrobat.Pro"));
     for (int level = 0; level < levels - 1; ++level)
-        objects.push_back("\xA1" + bigEndian(quint64(5 + level), 4));
-    objects.push_back("\xA0");
+        objects.push_back(arrayObject({quint64(5 + level)}));
+    objects.push_back(arrayObject({}));
     return Fixtures::binaryPlistOf(objects);
 }
 
@@ -205,9 +196,7 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     Fixtures::makeBundle(iconIsAPipe, info);
     makeFifo(iconIsAPipe + QStringLiteral("/Contents/Resources/AppIcon.png"));
     const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
-    makeFifo(
-        copyIsAPipe
-        + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist"));
+    makeFifo(copyIsAPipe + QStringLiteral("/Contents/Plug-ins") + Fixtures::kCopyInfo);
     // Application folders that cannot be listed.
     const QString fileRoot = temp.filePath(QStringLiteral("file-root"));
     Fixtures::writeFile(fileRoot, "not a folder");
@@ -308,8 +297,7 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
     const QByteArray acrobatInfo = [] {
         QTemporaryDir scratch;
         Fixtures::makeAcrobat(scratch.filePath(QStringLiteral("A.app")), QStringLiteral("11.0"));
-        QFile file(scratch.filePath(QStringLiteral("A.app/Contents/Info.plist")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return Fixtures::readFile(scratch.filePath(QStringLiteral("A.app/Contents/Info.plist")));
     }();
     ASSERT_FALSE(acrobatInfo.isEmpty());
     const std::string badBundle = root + "/Acrobat \xff\xfe.app";
@@ -341,9 +329,6 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
 // These drive the pkexec backend through a stand-in.
 TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
 {
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn, "#!/bin/sh\n[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"\n");
-    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString name = QStringLiteral(
         "Acro'bat \"$(touch hostile-ran)\" `touch hostile-ran2` $HOME ${IFS} '; touch hostile-ran3; ' \\ \n.app");
     const QString path = acrobat(name, QStringLiteral("11.0"));
@@ -354,38 +339,30 @@ TEST_F(HostileInputTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfSh
     fakes.fileManager->failingCopies = {destination};
     fakes.fileManager->failingRemovals = {destination};
 
-    auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+    auto& d = loadWindow(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), kPkexecRunningTheCommand));
     d.searchForAcrobat();
     d.table()->selectRow(0);
 
-    auto everything = [](const QString& under) {
-        QStringList entries;
-        QDirIterator it(under, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            entries.append(it.next());
-        entries.sort();
-        return entries;
-    };
-    const QStringList before = everything(temp.path());
+    using Fixtures::treeOf;
+    const QStringList before = treeOf(temp.path());
     d.smartInstallation(nullptr);
     EXPECT_TRUE(fakes.alerts->panels.empty());
     ASSERT_EQ(fakes.fileManager->copies.size(), 1);
     QStringList expected = before;
     const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
     expected.append(destination);
-    for (const QString& entry : everything(plugin))
+    for (const QString& entry : treeOf(plugin))
         expected.append(destination + entry.mid(plugin.size()));
     expected.sort();
-    EXPECT_EQ(everything(temp.path()), expected) << "the copy made exactly the plug-in inside that Acrobat";
+    EXPECT_EQ(treeOf(temp.path()), expected) << "the copy made exactly the plug-in inside that Acrobat";
     EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
 
     d.table()->selectRow(0);
     d.smartInstallation(nullptr);
     EXPECT_TRUE(fakes.alerts->panels.empty());
-    EXPECT_EQ(everything(temp.path()), before) << "the removal took exactly the copy";
+    EXPECT_EQ(treeOf(temp.path()), before) << "the removal took exactly the copy";
     EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
-    EXPECT_TRUE(everything(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
+    EXPECT_TRUE(treeOf(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
 }
 
 // As a plain user, with pkexec standing in (it notes each command, then runs it as that same
@@ -401,17 +378,12 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
     const QString calls = temp.filePath(QStringLiteral("calls"));
     QDir().mkpath(calls);
     ::chmod(QFile::encodeName(calls).constData(), 0777);
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn,
-                        ("#!/bin/sh\nprintf '%s\\n' \"$4\" >> '" + calls
-                         + "/log'\n"
-                           "if [ -e '"
-                         + calls
-                         + "/dismiss' ]; then\n"
-                           "  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
-                           "shift; exec \"$@\"\n")
-                            .toUtf8());
-    ::chmod(QFile::encodeName(standIn).constData(), 0755);
+    const auto shell = pkexecStandIn(
+        temp.filePath(QStringLiteral("pkexec")),
+        ("printf '%s\\n' \"$4\" >> '" + calls + "/log'\nif [ -e '" + calls
+         + "/dismiss' ]; then\n  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
+           "shift; exec \"$@\"")
+            .toUtf8());
     const QString secret = temp.filePath(QStringLiteral("secret"));
     Fixtures::writeFile(secret, "root's own");
     const QString acrobatPath = acrobat(QStringLiteral("Acrobat.app"), QStringLiteral("17.0"));
@@ -431,7 +403,7 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         fakes = FakeServices();
         fakes.registry->applications = {acrobatPath};
         fakes.supportFolders = {supportFolder};
-        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+        auto& d = loadWindow(shell);
         const auto report = Fixtures::runAsPlainUser([&] {
             d.searchForAcrobat();
             plant();
@@ -448,22 +420,15 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
             QDataStream in(*report);
             in >> seen.alerts >> seen.log;
         }
-        QFile log(calls + QStringLiteral("/log"));
-        if (log.open(QIODevice::ReadOnly))
-            seen.commands = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        seen.commands = QString::fromUtf8(Fixtures::readFile(calls + QStringLiteral("/log")))
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return seen;
     };
+    // Each entry with its contents: equal only when nothing was made, removed or changed.
     const auto tree = [](const QString& folder) {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            QFile file(path);
-            entries.append(path
-                           + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().toHex()) : QString()));
-        }
-        entries.sort();
+        QStringList entries = Fixtures::treeOf(folder);
+        for (QString& entry : entries)
+            entry += QString::fromUtf8(Fixtures::readFile(entry).toHex());
         return entries;
     };
 
@@ -485,9 +450,7 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
         ASSERT_EQ(seen.log.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST))))
             << seen.log.first().toStdString();
-        QFile file(secret);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), "root's own");
+        EXPECT_EQ(Fixtures::readFile(secret), "root's own");
         QDir(userPlugins).removeRecursively();
     }
     {
@@ -602,9 +565,7 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
                 << seen.log.first().toStdString();
         }
         EXPECT_EQ(tree(rowSupport), before);
-        QFile file(secret);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), "root's own");
+        EXPECT_EQ(Fixtures::readFile(secret), "root's own");
     }
 }
 #endif
