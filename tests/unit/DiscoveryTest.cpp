@@ -208,18 +208,6 @@ TEST_F(DiscoveryTest, SnapshotIsTakenOnceAndTheListObjectStays)
     EXPECT_EQ(didChange.count(), 2);
 }
 
-TEST_F(DiscoveryTest, SnapshotHoldsEachInstalledPathOnce)
-{
-    ALAppDelegate& d = makeDelegate();
-    const QVariantList fw{QVariantMap{{ALKey::Path, QStringLiteral("/p")}}};
-    const QList<QVariantMap> records{
-        {{ALKey::Path, QStringLiteral("/a")}, {ALKey::FW, fw}},
-        {{ALKey::Path, QStringLiteral("/b")}},
-        {{ALKey::Path, QStringLiteral("/a")}, {ALKey::FW, fw}},
-    };
-    EXPECT_EQ(d.installationSnapshot(records), QSet<QString>{QStringLiteral("/a")});
-}
-
 TEST_F(DiscoveryTest, NoMarkerMeansNoRegistryQueryAndAnEmptyList)
 {
     mainBundle =
