@@ -16,3 +16,6 @@ inline std::shared_ptr<Platform::PkexecAdministratorShell> pkexecStandIn(const Q
 // A stand-in body that runs the command as the calling user, once it has been told not to fall
 // back to a text prompt.
 inline const QByteArray kPkexecRunningTheCommand = "[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"";
+// A stand-in body that ends as pkexec does when the user dismisses its password prompt.
+inline const QByteArray kPkexecDismissingThePrompt =
+    "echo 'Error executing command as another user: Request dismissed' >&2; exit 126";

@@ -201,8 +201,7 @@ TEST_F(ActionTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
         QByteArray standInBody;
         QString log;
     } rows[] = {
-        {"prompt cancelled", "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
-         QStringLiteral("Error = ") + kPassword},
+        {"prompt cancelled", kPkexecDismissingThePrompt, QStringLiteral("Error = ") + kPassword},
         {"silent failure", "exit 1", QStringLiteral("Error = The administrator command failed with exit status 1.")},
     };
     for (const auto& row : rows) {

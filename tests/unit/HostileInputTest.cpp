@@ -380,10 +380,8 @@ TEST_F(HostileInputTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThro
     ::chmod(QFile::encodeName(calls).constData(), 0777);
     const auto shell = pkexecStandIn(
         temp.filePath(QStringLiteral("pkexec")),
-        ("printf '%s\\n' \"$4\" >> '" + calls + "/log'\nif [ -e '" + calls
-         + "/dismiss' ]; then\n  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
-           "shift; exec \"$@\"")
-            .toUtf8());
+        ("printf '%s\\n' \"$4\" >> '" + calls + "/log'\nif [ -e '" + calls + "/dismiss' ]; then\n").toUtf8()
+            + kPkexecDismissingThePrompt + "\nfi\nshift; exec \"$@\"");
     const QString secret = temp.filePath(QStringLiteral("secret"));
     Fixtures::writeFile(secret, "root's own");
     const QString acrobatPath = acrobat(QStringLiteral("Acrobat.app"), QStringLiteral("17.0"));

@@ -66,11 +66,7 @@ TEST_F(PlatformPkexecShellTest, EveryFailureIsDescribedAndOnlyADismissedPromptCo
         bool cancelled;
         QString message;  // what the description must hold
     } rows[] = {
-        {"prompt dismissed",
-         "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
-         "true",
-         true,
-         {}},
+        {"prompt dismissed", kPkexecDismissingThePrompt, "true", true, {}},
         {"not authorised",
          "printf 'Error executing command as another user: Not authorized\\n\\nThis incident has been reported.\\n' "
          ">&2;"
