@@ -15,8 +15,9 @@ using namespace E2E;
 
 namespace {
 
+using Fixtures::kCopyInfo;
+
 const QString kProbe = QStringLiteral(FOLDWISE_E2E_SOURCE_DIR "/accessibility_probe.py");
-const QString kCopyInfo = QStringLiteral("/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
 
 // One object of the tree a screen reader reads.
 struct Accessible {
@@ -108,8 +109,7 @@ TEST_F(AccessibilitySession, RowsAreReadOutAndTheirButtonsWorkByScreenReaderAndB
     const QString recent = addAcrobat(QStringLiteral("Acrobat 2017"), QStringLiteral("17.012.20098"));
     const QString recentCopy = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin");
     Fixtures::makePluginCopy(recentCopy, QStringLiteral("2.4"));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
 
     QList<Accessible> objects = waitForButtons({QStringLiteral("Install"), QStringLiteral("Uninstall (2.4)")});
@@ -193,8 +193,7 @@ TEST_F(ScreenReaderSession, OrcaSpeaksWhatEachKeyDoesAndSpaceActsOnlyOnTheChosen
     ASSERT_TRUE(QDir().mkpath(plugins));
     // Version 15 without its plug-in folder: Install ends in an alert.
     addAcrobat(QStringLiteral("Adobe Acrobat DC"), QStringLiteral("15.006.30060"));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(orca->waitFor(QStringLiteral("Acrobat installations"), 0)) << "the table is not announced at launch";
 

@@ -2,7 +2,6 @@
 #include "tests/support/Fixtures.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -17,22 +16,8 @@
 
 using namespace E2E;
 
-namespace {
-
-const QString kCopyInfo = QStringLiteral("/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
-
-QStringList treeOf(const QString& folder)
-{
-    QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries.append(it.next());
-    entries.sort();
-    return entries;
-}
-
-}  // namespace
+using Fixtures::kCopyInfo;
+using Fixtures::treeOf;
 
 // The program started with arguments, as a fleet tool starts it: no display, fixture Acrobats in
 // a fresh home, and only its output and exit status to go by.
@@ -144,10 +129,7 @@ TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
 
 TEST_F(CommandLine, ARunningAcrobatIsSkippedAndSaysWhy)
 {
-    const QString executable = acrobat2017 + QStringLiteral("/Contents/MacOS/AdobeAcrobat");
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(executable).path()));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), executable));
-    ChildProcess running(executable, {QStringLiteral("60")});
+    ChildProcess running(Fixtures::makeAcrobatExecutable(acrobat2017), {QStringLiteral("60")});
     ASSERT_TRUE(running.started());
     const QStringList before = treeOf(home);
     const CommandResult result = run({QStringLiteral("--install"), acrobat2017});

@@ -48,6 +48,19 @@ bool ChildProcess::waitForExit(Milliseconds timeout)
     return m_process.waitForFinished(static_cast<int>(timeout.count()));
 }
 
+QByteArray ChildProcess::firstLineOfOutput(Milliseconds timeout)
+{
+    QByteArray output;
+    const bool lineOrEnd = eventually(
+        [&] {
+            m_process.waitForReadyRead(100);
+            output += m_process.readAllStandardOutput();
+            return output.contains('\n') || !running();
+        },
+        timeout);
+    return lineOrEnd ? output.split('\n').first().trimmed() : QByteArray();
+}
+
 void ChildProcess::stop()
 {
     if (!running())
@@ -74,16 +87,8 @@ Desktop::Desktop()
         m_error = QStringLiteral("Xvfb could not be started: ") + server.errorString();
         return;
     }
-    QByteArray number;
-    const bool announced = eventually(
-        [&] {
-            server.waitForReadyRead(100);
-            number += server.readAllStandardOutput();
-            return number.contains('\n') || !m_server->running();
-        },
-        20s);
-    number = number.trimmed();
-    if (!announced || number.isEmpty()) {
+    const QByteArray number = m_server->firstLineOfOutput(20s);
+    if (number.isEmpty()) {
         m_error = QStringLiteral("Xvfb did not announce its display: ")
             + QString::fromLocal8Bit(server.readAllStandardError());
         m_server->stop();
@@ -223,15 +228,7 @@ AccessibilityBus::AccessibilityBus(const Desktop& desktop, const QString& runtim
         m_error = QStringLiteral("dbus-daemon could not be started: ") + bus.errorString();
         return;
     }
-    QByteArray address;
-    eventually(
-        [&] {
-            bus.waitForReadyRead(100);
-            address += bus.readAllStandardOutput();
-            return address.contains('\n') || !m_sessionBus->running();
-        },
-        10s);
-    address = address.trimmed();
+    const QByteArray address = m_sessionBus->firstLineOfOutput(10s);
     if (address.isEmpty()) {
         m_error = QStringLiteral("dbus-daemon did not announce its address: ")
             + QString::fromLocal8Bit(bus.readAllStandardError());

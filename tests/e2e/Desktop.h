@@ -37,6 +37,9 @@ public:
     QProcess& process() { return m_process; }
     // Waits for the process to end by itself.
     bool waitForExit(Milliseconds timeout);
+    // The first line the process writes on its standard output, trimmed; empty when no whole
+    // line came in time and the process still runs.
+    QByteArray firstLineOfOutput(Milliseconds timeout);
     void stop();
 
 private:

@@ -57,10 +57,8 @@ void InstallerSession::SetUp()
     ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.runtime")));
     QFile(home + QStringLiteral("/.runtime"))
         .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString record = home + QStringLiteral("/opened.txt");
-    const QString xdgOpen = home + QStringLiteral("/bin/xdg-open");
-    Fixtures::writeFile(xdgOpen, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '%1'\n").arg(record).toUtf8());
-    QFile(xdgOpen).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    Fixtures::writeScript(home + QStringLiteral("/bin/xdg-open"),
+                          QStringLiteral("printf '%s\\n' \"$*\" >> '%1/opened.txt'").arg(home).toUtf8());
     ASSERT_FALSE(desktop.display().isEmpty()) << desktop.error().toStdString();
 }
 
@@ -114,8 +112,11 @@ QSize InstallerSession::windowSize(const QString& window)
     return desktop.geometry(window).value_or(QRect()).size();
 }
 
-QString InstallerSession::mainWindow()
+QString InstallerSession::launchToMainWindow(const QString& executable)
 {
+    launch(executable);
+    if (!installer || !installer->started())
+        return {};
     const std::optional<QString> window = desktop.waitForWindow(QStringLiteral("Foldwise Installer"));
     EXPECT_TRUE(window) << "the installer's window did not appear";
     return window.value_or(QString());
@@ -131,10 +132,8 @@ std::optional<int> InstallerSession::waitForExit(Milliseconds timeout)
 
 QStringList InstallerSession::opened() const
 {
-    QFile record(home + QStringLiteral("/opened.txt"));
-    if (!record.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(record.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(Fixtures::readFile(home + QStringLiteral("/opened.txt")))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QRect InstallerSession::barOfRow(const QString& window, int row) const

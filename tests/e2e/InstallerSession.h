@@ -38,8 +38,9 @@ protected:
 
     // Starts the program, by default the one just built.
     void launch(const QString& executable = QStringLiteral(FOLDWISE_APP_EXECUTABLE));
-    // The installer's main window once it is up; fails the test when it does not appear.
-    QString mainWindow();
+    // The same, then waits for its main window; fails the test and gives nothing when the window
+    // does not appear.
+    QString launchToMainWindow(const QString& executable = QStringLiteral(FOLDWISE_APP_EXECUTABLE));
     // The window's size on screen; empty when it cannot be read.
     QSize windowSize(const QString& window);
     // Waits for the installer to end by itself; its exit code, or nothing if it did not end.

@@ -11,16 +11,11 @@ using namespace E2E;
 
 namespace {
 
+using Fixtures::kCopyInfo;
+using Fixtures::readFile;
+
 const QString kInstaller = QStringLiteral("Foldwise Installer");
 const QString kError = QStringLiteral("Error");
-// What a copy of the plug-in holds that the installer reads back.
-const QString kCopyInfo = QStringLiteral("/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Gives an address handed over late the time to be written down.
 void settle()
@@ -46,8 +41,7 @@ TEST_F(InstallerSession, WithoutAcrobatTheErrorPanelEndsTheRunAfterOK)
 TEST_F(InstallerSession, OneInstallationMakesAWindowOfOneRow)
 {
     addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     EXPECT_EQ(windowSize(window), QSize(600, 230));
     EXPECT_EQ(waitForBars(window, {QStringLiteral("blue")}), QStringList{QStringLiteral("blue")});
@@ -63,8 +57,7 @@ TEST_F(InstallerSession, ThreeInstallationsEachShowTheirOwnState)
     QDir().mkpath(support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"));
     Fixtures::makePluginCopy(support + QStringLiteral("/Adobe/Acrobat/DC/Plug-Ins/Foldwise.acroplugin"),
                              QStringLiteral("2.4"));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     EXPECT_EQ(windowSize(window), QSize(600, 410));
     const QStringList expected{QStringLiteral("grey"), QStringLiteral("blue"), QStringLiteral("grey")};
@@ -76,8 +69,7 @@ TEST_F(InstallerSession, InstallThenUninstallChangesTheDiskAndTheBar)
     const QString acrobat = addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
     const QString plugins = acrobat + QStringLiteral("/Contents/Plug-ins");
     ASSERT_TRUE(QDir().mkpath(plugins));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_EQ(waitForBars(window, {QStringLiteral("blue")}), QStringList{QStringLiteral("blue")});
 
@@ -90,8 +82,8 @@ TEST_F(InstallerSession, InstallThenUninstallChangesTheDiskAndTheBar)
 
     ASSERT_TRUE(clickBar(window, 0));
     ASSERT_TRUE(eventually([&] { return QFile::exists(plugins + kCopyInfo); })) << "Install copied nothing";
-    EXPECT_EQ(contents(plugins + kCopyInfo),
-              contents(QStringLiteral(FOLDWISE_APP_BUNDLE "/Contents/Resources") + kCopyInfo))
+    EXPECT_EQ(readFile(plugins + kCopyInfo),
+              readFile(QStringLiteral(FOLDWISE_APP_BUNDLE "/Contents/Resources") + kCopyInfo))
         << "the copy is of the plug-in the installer carries";
     EXPECT_EQ(waitForBars(window, {QStringLiteral("grey")}), QStringList{QStringLiteral("grey")});
 
@@ -116,8 +108,7 @@ TEST_P(UninstallThenLeave, OpensTheUninstallPageOnce)
     const QString acrobat = addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
     const QString copy = acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin");
     Fixtures::makePluginCopy(copy, QStringLiteral("2.4"));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_EQ(waitForBars(window, {QStringLiteral("grey")}), QStringList{QStringLiteral("grey")});
 
@@ -145,14 +136,10 @@ TEST_F(InstallerSession, RunningAcrobatIsRefusedUntilItEnds)
     const QString acrobat = addAcrobat(QStringLiteral("Acrobat 2017"), QStringLiteral("17.012.20098"));
     const QString plugins = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
     ASSERT_TRUE(QDir().mkpath(plugins));
-    const QString executable = acrobat + QStringLiteral("/Contents/MacOS/AdobeAcrobat");
-    ASSERT_TRUE(QDir().mkpath(acrobat + QStringLiteral("/Contents/MacOS")));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), executable));
-    ChildProcess running(executable, {QStringLiteral("60")});
+    ChildProcess running(Fixtures::makeAcrobatExecutable(acrobat), {QStringLiteral("60")});
     ASSERT_TRUE(running.started());
 
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_EQ(waitForBars(window, {QStringLiteral("blue")}), QStringList{QStringLiteral("blue")});
     ASSERT_TRUE(clickBar(window, 0));
@@ -175,8 +162,7 @@ TEST_F(InstallerSession, RunningAcrobatIsRefusedUntilItEnds)
 TEST_F(InstallerSession, Acrobat15WithoutItsPluginFolderIsRefused)
 {
     addAcrobat(QStringLiteral("Adobe Acrobat DC"), QStringLiteral("15.006.30060"));
-    launch();
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_EQ(waitForBars(window, {QStringLiteral("blue")}), QStringList{QStringLiteral("blue")});
     ASSERT_TRUE(clickBar(window, 0));

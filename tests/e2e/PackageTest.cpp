@@ -92,8 +92,7 @@ TEST_F(PackageTest, DebianPackageRunsFromItsUnpackedTree)
     EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/share/man/man1/foldwise-installer.1.gz")).isFile());
 
     addAcrobat(QStringLiteral("Acrobat 11"), QStringLiteral("11.0.23"));
-    launch(launcher.filePath());
-    const QString window = mainWindow();
+    const QString window = launchToMainWindow(launcher.filePath());
     ASSERT_FALSE(window.isEmpty()) << "the unpacked program shows no window";
     EXPECT_EQ(waitForBars(window, {QStringLiteral("blue")}), QStringList{QStringLiteral("blue")});
     ASSERT_TRUE(desktop.key(window, QStringLiteral("ctrl+q")));

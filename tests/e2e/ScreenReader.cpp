@@ -1,10 +1,12 @@
 #include "tests/e2e/ScreenReader.h"
 
-#include <QDir>
+#include "tests/support/Fixtures.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace E2E {
 
@@ -16,20 +18,16 @@ const QByteArray kCustomizations = "import orca.debug\norca.debug.debugLevel = o
 // What Orca says once its listeners are on the accessibility bus.
 const QString kListening = QStringLiteral("Screen reader on.");
 
-bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
 }  // namespace
 
 ScreenReader::ScreenReader(const AccessibilityBus& bus, const QString& folder)
     : m_logPath(folder + QStringLiteral("/orca.log"))
 {
     const QString settings = folder + QStringLiteral("/settings");
-    if (!QDir().mkpath(settings) || !writeFile(settings + QStringLiteral("/orca-customizations.py"), kCustomizations)) {
-        m_error = QStringLiteral("cannot write Orca's settings in ") + settings;
+    try {
+        Fixtures::writeFile(settings + QStringLiteral("/orca-customizations.py"), kCustomizations);
+    } catch (const std::runtime_error& error) {
+        m_error = QString::fromStdString(error.what());
         return;
     }
     // Nothing of the machine's own home or desktop settings is read or written.

@@ -50,9 +50,7 @@ struct Scene {
         applications = temp.filePath(QStringLiteral("Applications"));
         const QString acrobat = applications + QStringLiteral("/Acrobat.app");
         acrobatInfo = acrobat + QStringLiteral("/Contents/Info.plist");
-        copyInfo = acrobat
-            + QStringLiteral(
-                       "/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
+        copyInfo = acrobat + QStringLiteral("/Contents/Plug-ins") + Fixtures::kCopyInfo;
         fakes.supportFolders = {temp.filePath(QStringLiteral("Application Support"))};
         fakes.registry->applications = {acrobat};
         delegate = std::make_unique<ALAppDelegate>(fakes.services(mainBundle));

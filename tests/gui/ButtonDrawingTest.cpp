@@ -1,6 +1,7 @@
 #include "tests/gui/ButtonTableTest.h"
 
 #include "InstallationUtility/ALButtonCell.h"
+#include "tests/support/ImageBounds.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -11,16 +12,6 @@
 #include <memory>
 
 namespace {
-
-QRect boundsOf(const QImage& image, const std::function<bool(QRgb)>& passes)
-{
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (passes(image.pixel(x, y)))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
 
 const QRgb kBackground = qRgb(255, 0, 255);
 const QColor kBlue = QColor::fromRgbF(0.17, 0.64, 0.89, 1);

@@ -1,5 +1,6 @@
 #include "InstallationUtility/ALRecordKeys.h"
 #include "InstallationUtility/ALTableCell.h"
+#include "tests/support/ImageBounds.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -8,21 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-using PixelTest = std::function<bool(QRgb)>;
-
-// The smallest rectangle holding every pixel that passes, within rows [top, bottom).
-QRect boundsOf(const QImage& image, const PixelTest& passes, int top = 0, int bottom = -1)
-{
-    if (bottom < 0)
-        bottom = image.height();
-    QRect bounds;
-    for (int y = std::max(0, top); y < std::min(bottom, image.height()); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (passes(image.pixel(x, y)))
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
-}
 
 bool isRed(QRgb p)
 {

@@ -34,26 +34,37 @@ protected:
     Platform::LoadedNib nib;
 
     // The delegate alone, without a window.
-    ALAppDelegate& makeDelegate()
+    ALAppDelegate& makeDelegate() { return delegateOver(fakes.services(mainBundle)); }
+    // The same with one real service (a registry, a workspace or an administrator shell) in
+    // place of its fake.
+    template <class RealService>
+    ALAppDelegate& makeDelegate(std::shared_ptr<RealService> real)
     {
-        delegate = std::make_unique<ALAppDelegate>(fakes.services(mainBundle));
+        return delegateOver(fakes.services(mainBundle, std::move(real)));
+    }
+
+    // The delegate alone, its folder rule giving every Acrobat these plug-in folders: today's
+    // rules give one, and this stands in for a rule with several.
+    ALAppDelegate& makeDelegateWithPluginFolders(const QStringList& folders)
+    {
+        struct ListedFolders : ALAppDelegate {
+            using ALAppDelegate::ALAppDelegate;
+            QStringList folders;
+            QStringList pluginsFoldersForAcrobatPath(const QString&, unsigned) const override { return folders; }
+        };
+        auto listed = std::make_unique<ListedFolders>(fakes.services(mainBundle));
+        listed->folders = folders;
+        delegate = std::move(listed);
         return *delegate;
     }
 
     // The real window description wired to a delegate over the fakes.
-    ALAppDelegate& loadWindow()
+    ALAppDelegate& loadWindow() { return windowOver(fakes.services(mainBundle)); }
+    // The same with one real service in place of its fake.
+    template <class RealService>
+    ALAppDelegate& loadWindow(std::shared_ptr<RealService> real)
     {
-        nib = loadMainWindowNib(fakes.services(mainBundle));
-        return *static_cast<ALAppDelegate*>(nib.delegate.get());
-    }
-
-    // The same, with a real administrator shell in place of the scripted one.
-    ALAppDelegate& loadWindow(std::shared_ptr<Platform::AdministratorShell> shell)
-    {
-        Platform::Services services = fakes.services(mainBundle);
-        services.administratorShell = std::move(shell);
-        nib = loadMainWindowNib(services);
-        return *static_cast<ALAppDelegate*>(nib.delegate.get());
+        return windowOver(fakes.services(mainBundle, std::move(real)));
     }
 
     // An Acrobat bundle under the applications folder, registered with the fake registry.
@@ -65,5 +76,18 @@ protected:
         Fixtures::makeAcrobat(path, version, name, identifier);
         fakes.registry->applications.append(path);
         return path;
+    }
+
+private:
+    ALAppDelegate& delegateOver(Platform::Services services)
+    {
+        delegate = std::make_unique<ALAppDelegate>(std::move(services));
+        return *delegate;
+    }
+
+    ALAppDelegate& windowOver(Platform::Services services)
+    {
+        nib = loadMainWindowNib(std::move(services));
+        return *static_cast<ALAppDelegate*>(nib.delegate.get());
     }
 };

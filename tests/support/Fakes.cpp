@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileError* error) const
 {
@@ -34,7 +35,7 @@ Platform::AdministratorShell::Result ScriptedAdministratorShell::run(const QStri
     commands.append(commandText);
     if (results.empty())
         return failure(std::nullopt);
-    Result next = results.front();
+    Result next = std::exchange(results.front(), {});
     results.pop_front();
     return next;
 }

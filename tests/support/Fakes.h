@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QUrl>
 #include <deque>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 // Stand-ins for the system services, each recording what it was asked.
@@ -103,4 +105,18 @@ struct FakeServices {
     QStringList supportFolders;
 
     Platform::Services services(const QString& mainBundlePath) const;
+    // The same with one real service (a registry, a workspace or an administrator shell) in place
+    // of its fake.
+    template <class RealService>
+    Platform::Services services(const QString& mainBundlePath, std::shared_ptr<RealService> real) const
+    {
+        Platform::Services withReal = services(mainBundlePath);
+        if constexpr (std::is_base_of_v<Platform::ApplicationRegistry, RealService>)
+            withReal.applicationRegistry = std::move(real);
+        else if constexpr (std::is_base_of_v<Platform::Workspace, RealService>)
+            withReal.workspace = std::move(real);
+        else
+            withReal.administratorShell = std::move(real);
+        return withReal;
+    }
 };

@@ -3,6 +3,7 @@
 #include "Platform/RunAsUser.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -64,6 +65,32 @@ void writeFile(const QString& path, const QByteArray& content)
         throw std::runtime_error("cannot write fixture " + path.toStdString());
 }
 
+QString writeScript(const QString& path, const QByteArray& body)
+{
+    writeFile(path, "#!/bin/sh\n" + body + "\n");
+    QFile::setPermissions(path,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                              | QFile::ReadOther | QFile::ExeOther);
+    return path;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList treeOf(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries.append(it.next());
+    entries.sort();
+    return entries;
+}
+
 void writePlist(const QString& path, const QVariantMap& root)
 {
     QString out = QStringLiteral(
@@ -81,6 +108,24 @@ QByteArray bigEndian(quint64 value, int size)
     for (int i = size - 1; i >= 0; --i, value >>= 8)
         bytes[i] = char(value & 0xFF);
     return bytes;
+}
+
+QByteArray asciiObject(const QByteArray& text)
+{
+    if (text.size() < 15)
+        return char(0x50 | text.size()) + text;
+    // A longer one gives its length as an integer object of one, two or four bytes.
+    const int lengthSize = text.size() <= 0xFF ? 1 : text.size() <= 0xFFFF ? 2 : 4;
+    const char lengthMarker = lengthSize == 1 ? '\x10' : lengthSize == 2 ? '\x11' : '\x12';
+    return QByteArray("\x5F") + lengthMarker + bigEndian(quint64(text.size()), lengthSize) + text;
+}
+
+QByteArray arrayObject(const std::vector<quint64>& references)
+{
+    QByteArray object(1, char(0xA0 | references.size()));
+    for (const quint64 reference : references)
+        object += bigEndian(reference, 4);
+    return object;
 }
 
 QByteArray binaryPlistOf(const std::vector<QByteArray>& objects, int refSize)
@@ -136,6 +181,16 @@ void makePluginCopy(const QString& pluginPath, const std::optional<QString>& ver
         info.insert(QStringLiteral("CFBundleShortVersionString"), *version);
     writePlist(pluginPath + QStringLiteral("/Contents/Info.plist"), info);
     writePlist(pluginPath + QStringLiteral("/Contents/Resources/Foldwise.app/Contents/Info.plist"), info);
+}
+
+QString makeAcrobatExecutable(const QString& acrobatPath)
+{
+    const QString executable = acrobatPath + QStringLiteral("/Contents/MacOS/AdobeAcrobat");
+    QDir().mkpath(QFileInfo(executable).path());
+    QFile::remove(executable);
+    if (!QFile::copy(QStringLiteral("/bin/sleep"), executable))
+        throw std::runtime_error("cannot make an executable at " + executable.toStdString());
+    return executable;
 }
 
 QString makeMainBundle(const QString& path, const QString& pluginVersion, bool withPlugin, bool withMarker)

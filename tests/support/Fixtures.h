@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 #include <functional>
 #include <optional>
@@ -13,9 +14,21 @@ namespace Fixtures {
 // Writes an XML property list of strings, booleans, integers, lists and dictionaries.
 void writePlist(const QString& path, const QVariantMap& root);
 void writeFile(const QString& path, const QByteArray& content);
+// A shell script of the given body that anyone may run; returns path.
+QString writeScript(const QString& path, const QByteArray& body);
+// The file's bytes; none when it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Every entry below folder, hidden ones and links (not followed) included, as sorted absolute
+// paths: two listings are equal exactly when nothing was made or removed in between.
+QStringList treeOf(const QString& folder);
 
 // The value in `size` bytes, most significant first.
 QByteArray bigEndian(quint64 value, int size);
+// Encoded binary property-list objects: an ASCII string, and an array of fewer than 15
+// references, each four bytes wide.
+QByteArray asciiObject(const QByteArray& text);
+QByteArray arrayObject(const std::vector<quint64>& references);
 // A binary property list of already encoded objects, the first being the root; offsets are
 // four bytes wide, references `refSize` bytes.
 QByteArray binaryPlistOf(const std::vector<QByteArray>& objects, int refSize = 4);
@@ -34,6 +47,13 @@ QString makeAcrobat(const QString& path, const std::optional<QString>& version,
 
 // A copy of the plug-in bundle at pluginPath whose nested application has the version.
 void makePluginCopy(const QString& pluginPath, const std::optional<QString>& version);
+// Where, below a plug-in folder, a copy holds the Info.plist that the installer reads back.
+inline const QString kCopyInfo =
+    QStringLiteral("/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist");
+
+// Gives the Acrobat bundle an executable that runs until it is ended (a copy of sleep, which
+// takes the seconds to run as its argument); returns its path.
+QString makeAcrobatExecutable(const QString& acrobatPath);
 
 // Our own application bundle with the marker document and the plug-in to install.
 QString makeMainBundle(const QString& path, const QString& pluginVersion = QStringLiteral("2.5"),

@@ -40,6 +40,14 @@ protected:
         return d;
     }
 
+    // Forgets what the fakes were asked and the Acrobats made so far, before a table's next row.
+    void forgetEarlierRows()
+    {
+        fakes = FakeServices();
+        fakes.supportFolders = {support};
+        QDir(apps).removeRecursively();
+    }
+
     QString pluginPath(ALAppDelegate& d) const
     {
         return d
@@ -132,10 +140,7 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        fakes = FakeServices();
-        fakes.supportFolders = {support};
-        fakes.registry->applications.clear();
-        QDir(apps).removeRecursively();
+        forgetEarlierRows();
         QDir(support).removeRecursively();
         ALAppDelegate& d = start(QString::fromLatin1(row.version), row.folder);
         if (row.plainFailure) {
@@ -182,42 +187,67 @@ TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
               QStringLiteral("Install"));
 }
 
-TEST_F(ActionTest, TwoCopiesKeepTheDescriptionOfTheLastFallback)
+TEST_F(ActionTest, RemovingSeveralCopiesReportsWhatTheLastFallbackSaid)
 {
-    ALAppDelegate& d = start(QStringLiteral("11.0"), true);
-    const QString first = temp.filePath(QStringLiteral("one/Foldwise.acroplugin"));
-    const QString second = temp.filePath(QStringLiteral("two/Foldwise.acroplugin"));
-    Fixtures::makePluginCopy(first, QStringLiteral("2.4"));
-    Fixtures::makePluginCopy(second, QStringLiteral("2.5"));
-    const QVariantList copies{QVariantMap{{ALKey::Path, first}}, QVariantMap{{ALKey::Path, second}}};
+    const QStringList folders{temp.filePath(QStringLiteral("one")), temp.filePath(QStringLiteral("two"))};
+    const QString first = folders[0] + QStringLiteral("/Foldwise.acroplugin");
+    const QString second = folders[1] + QStringLiteral("/Foldwise.acroplugin");
+    const struct {
+        const char* name;
+        QSet<QString> refused;  // copies whose plain removal lacks rights
+        std::deque<Shell::Result> prompts;
+        QStringList alerts;
+        QStringList log;
+        bool secondGone;  // a scripted prompt removes nothing
+    } rows[] = {
+        {"the first prompt cancelled, the second copy removed plainly: the password text stays",
+         {first},
+         {Shell::cancelled()},
+         {kNoAccess},
+         {QStringLiteral("Error = ") + kPassword},
+         true},
+        {"the second copy's prompt succeeds: nothing is left to report",
+         {first, second},
+         {Shell::cancelled(), Shell::success()},
+         {},
+         {},
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        forgetEarlierRows();
+        addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
+        fakes.fileManager->failingRemovals = row.refused;
+        fakes.shell->results = row.prompts;
+        Fixtures::makePluginCopy(first, QStringLiteral("2.4"));
+        Fixtures::makePluginCopy(second, QStringLiteral("2.5"));
+        ALAppDelegate& d = makeDelegateWithPluginFolders(folders);
+        d.searchForAcrobat();
+        ASSERT_EQ(d.acrobatInstances().first().value(ALKey::FW).toList().size(), 2);
 
-    // The first prompt is cancelled and the second copy goes plainly: the password text stays.
-    fakes.fileManager->failingRemovals = {first};
-    fakes.shell->results = {Shell::cancelled()};
-    std::optional<QString> description;
-    for (const QVariant& copy : copies)
-        d.rootEraseFile(copy.toMap().value(ALKey::Path).toString(), &description);
-    EXPECT_EQ(description, kPassword);
-    EXPECT_FALSE(QFileInfo::exists(second));
-
-    // When the second also needs the fallback and it succeeds, nothing is left to report.
-    Fixtures::makePluginCopy(second, QStringLiteral("2.5"));
-    fakes.fileManager->failingRemovals = {first, second};
-    fakes.shell->results = {Shell::cancelled(), Shell::success()};
-    description.reset();
-    for (const QVariant& copy : copies)
-        d.rootEraseFile(copy.toMap().value(ALKey::Path).toString(), &description);
-    EXPECT_EQ(description, std::nullopt);
+        EXPECT_EQ(d.installOrUninstall(0), ALActionOutcome::failed);
+        EXPECT_EQ(fakes.shell->commands.size(), qsizetype(row.prompts.size()));
+        EXPECT_EQ(fakes.alerts->messages(), row.alerts);
+        EXPECT_EQ(fakes.log->lines, row.log);
+        EXPECT_TRUE(QFileInfo::exists(first)) << "the cancelled prompt removed nothing";
+        EXPECT_NE(QFileInfo::exists(second), row.secondGone);
+        EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW)) << "the row still shows the copy left";
+    }
 }
 
-TEST_F(ActionTest, StaleSelectionBeyondTheListIsIgnored)
+TEST_F(ActionTest, ARowThatVanishedFromTheListIsNoRowToActOn)
 {
     ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    // Discovery finds the selected Acrobat gone and tells the table.
     fakes.registry->applications.clear();
-    d.table()->selectRow(0);
-    // The list shrinks without the table being told.
-    const_cast<QList<QVariantMap>&>(d.acrobatInstances()).clear();
+    d.searchForAcrobat();
+    discoveries = 0;
     d.smartInstallation(nullptr);
     EXPECT_TRUE(fakes.alerts->panels.empty());
+    EXPECT_EQ(discoveries, 0);
+    EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
+    // Asked for by number, as the command line asks, a row the list lacks is none either.
+    EXPECT_EQ(d.installOrUninstall(0), ALActionOutcome::noSuchRow);
+    EXPECT_EQ(d.installOrUninstall(-1), ALActionOutcome::noSuchRow);
     EXPECT_EQ(discoveries, 0);
 }

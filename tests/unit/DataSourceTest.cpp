@@ -4,7 +4,10 @@
 #include "InstallationUtility/ALTableCell.h"
 #include "Platform/Cell.h"
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QToolTip>
 #include <typeinfo>
 
 class DataSourceTest : public DelegateTest {
@@ -66,9 +69,20 @@ TEST_F(DataSourceTest, OtherColumnsGetNothingAndKeepTheirCell)
     EXPECT_EQ(d->dataCellForTableColumn(table, &other, 0), nullptr);
     EXPECT_EQ(d->dataCellForTableColumn(table, column("Data"), 0), nullptr);
     EXPECT_EQ(d->dataCellForTableColumn(table, nullptr, 0), nullptr) << "rows are never one wide cell";
-    QRectF rect(1, 2, 3, 4);
-    EXPECT_TRUE(d->toolTipForCell(table, column("Data")->dataCell(), &rect, column("Data"), 0, {}).isEmpty());
-    EXPECT_EQ(rect, QRectF(1, 2, 3, 4));
+}
+
+TEST_F(DataSourceTest, NoCellShowsAToolTip)
+{
+    table->resize(600, 400);
+    for (int row = 0; row < table->numberOfRows(); ++row) {
+        for (int column = 0; column < 2; ++column) {
+            SCOPED_TRACE(testing::Message() << "row " << row << ", column " << column);
+            const QPoint inside = table->frameOfCellAtColumn(column, row).center().toPoint();
+            QHelpEvent hover(QEvent::ToolTip, inside, table->viewport()->mapToGlobal(inside));
+            QApplication::sendEvent(table->viewport(), &hover);
+            EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
+        }
+    }
 }
 
 TEST_F(DataSourceTest, SharedButtonCellCarriesEachRowsOwnCaption)

@@ -65,9 +65,7 @@ TEST_F(DiscoveryTest, AnInfoPlistRewrittenBetweenDiscoveriesIsReadAnew)
     const QByteArray encoded = QFile::encodeName(info);
     struct stat before;
     ASSERT_EQ(::stat(encoded.constData(), &before), 0);
-    Platform::Services services = fakes.services(mainBundle);
-    services.applicationRegistry = std::make_shared<Platform::FolderScanRegistry>(QStringList{apps});
-    delegate = std::make_unique<ALAppDelegate>(services);
+    makeDelegate(std::make_shared<Platform::FolderScanRegistry>(QStringList{apps}));
     auto version = [this] {
         return delegate->acrobatInstances().size() == 1
             ? delegate->acrobatInstances().first().value(ALKey::Version).toString()
@@ -77,11 +75,7 @@ TEST_F(DiscoveryTest, AnInfoPlistRewrittenBetweenDiscoveriesIsReadAnew)
     EXPECT_EQ(version(), QStringLiteral("17.0"));
 
     // In place, the same size, the modification time put back: only reading it again shows it.
-    QFile file(info);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray contents = file.readAll().replace("17.0", "18.0");
-    file.close();
-    Fixtures::writeFile(info, contents);
+    Fixtures::writeFile(info, Fixtures::readFile(info).replace("17.0", "18.0"));
     const timespec times[2] = {Platform::accessTime(before), Platform::modificationTime(before)};
     ASSERT_EQ(::utimensat(AT_FDCWD, encoded.constData(), times, 0), 0);
     delegate->searchForAcrobat();
@@ -158,25 +152,19 @@ TEST_F(DiscoveryTest, TwoInstallationsSharingAFolderBothReportTheCopy)
 
 TEST_F(DiscoveryTest, SeveralCopiesAreListedInFolderOrderAndTheCaptionShowsTheLast)
 {
-    // Today's rules give an Acrobat one plug-in folder; a rule with three stands in for more.
-    struct ThreeFolders : ALAppDelegate {
-        using ALAppDelegate::ALAppDelegate;
-        QStringList folders;
-        QStringList pluginsFoldersForAcrobatPath(const QString&, unsigned) const override { return folders; }
-    };
     addAcrobat(QStringLiteral("Acrobat.app"), QStringLiteral("17.0"));
-    ThreeFolders d(fakes.services(mainBundle));
-    d.folders = {temp.filePath(QStringLiteral("one")), temp.filePath(QStringLiteral("none")),
-                 temp.filePath(QStringLiteral("two"))};
-    Fixtures::makePluginCopy(d.folders[0] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.5"));
-    Fixtures::makePluginCopy(d.folders[2] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+    const QStringList folders{temp.filePath(QStringLiteral("one")), temp.filePath(QStringLiteral("none")),
+                              temp.filePath(QStringLiteral("two"))};
+    ALAppDelegate& d = makeDelegateWithPluginFolders(folders);
+    Fixtures::makePluginCopy(folders[0] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.5"));
+    Fixtures::makePluginCopy(folders[2] + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
     d.searchForAcrobat();
 
     ASSERT_EQ(d.acrobatInstances().size(), 1);
     const QVariantList copies = d.acrobatInstances().first().value(ALKey::FW).toList();
     ASSERT_EQ(copies.size(), 2);
-    EXPECT_EQ(copies[0].toMap().value(ALKey::Path).toString(), d.folders[0] + QStringLiteral("/Foldwise.acroplugin"));
-    EXPECT_EQ(copies[1].toMap().value(ALKey::Path).toString(), d.folders[2] + QStringLiteral("/Foldwise.acroplugin"));
+    EXPECT_EQ(copies[0].toMap().value(ALKey::Path).toString(), folders[0] + QStringLiteral("/Foldwise.acroplugin"));
+    EXPECT_EQ(copies[1].toMap().value(ALKey::Path).toString(), folders[2] + QStringLiteral("/Foldwise.acroplugin"));
     EXPECT_EQ(captionOf(d.acrobatInstances().first()), QStringLiteral("Uninstall (2.4)")) << "the last, not the newest";
 }
 
@@ -216,18 +204,6 @@ TEST_F(DiscoveryTest, SnapshotIsTakenOnceAndTheListObjectStays)
     EXPECT_TRUE(list->first().contains(ALKey::FW));
     EXPECT_EQ(d.installationSnapshot(*list), QSet<QString>{path});
     EXPECT_EQ(didChange.count(), 2);
-}
-
-TEST_F(DiscoveryTest, SnapshotHoldsEachInstalledPathOnce)
-{
-    ALAppDelegate& d = makeDelegate();
-    const QVariantList fw{QVariantMap{{ALKey::Path, QStringLiteral("/p")}}};
-    const QList<QVariantMap> records{
-        {{ALKey::Path, QStringLiteral("/a")}, {ALKey::FW, fw}},
-        {{ALKey::Path, QStringLiteral("/b")}},
-        {{ALKey::Path, QStringLiteral("/a")}, {ALKey::FW, fw}},
-    };
-    EXPECT_EQ(d.installationSnapshot(records), QSet<QString>{QStringLiteral("/a")});
 }
 
 TEST_F(DiscoveryTest, NoMarkerMeansNoRegistryQueryAndAnEmptyList)

@@ -30,10 +30,7 @@ protected:
     // A delegate whose registry really scans the applications folder (and any extra roots).
     ALAppDelegate& scanningDelegate(const QStringList& extraRoots = {})
     {
-        Platform::Services services = fakes.services(mainBundle);
-        services.applicationRegistry = std::make_shared<Platform::FolderScanRegistry>(QStringList{apps} + extraRoots);
-        delegate = std::make_unique<ALAppDelegate>(services);
-        return *delegate;
+        return makeDelegate(std::make_shared<Platform::FolderScanRegistry>(QStringList{apps} + extraRoots));
     }
 
     static QStringList pathsOf(const ALAppDelegate& d)
@@ -99,14 +96,9 @@ protected:
 
 namespace {
 
+using Fixtures::arrayObject;
+using Fixtures::asciiObject;
 using Fixtures::bigEndian;
-
-QByteArray asciiObject(const QByteArray& text)
-{
-    if (text.size() < 15)
-        return char(0x50 | text.size()) + text;
-    return "\x5F\x10" + QByteArray(1, char(text.size())) + text;
-}
 
 // A binary Acrobat Info.plist whose "Deep" entry is `levels` arrays, each inside the last.
 QByteArray deepBinaryAcrobatInfo(int levels)
@@ -117,8 +109,8 @@ QByteArray deepBinaryAcrobatInfo(int levels)
     objects.push_back(asciiObject("Deep"));
     objects.push_back(asciiObject("com.adobe.Acrobat.Pro"));
     for (int level = 0; level < levels - 1; ++level)
-        objects.push_back("\xA1" + bigEndian(quint64(5 + level), 4));
-    objects.push_back("\xA0");
+        objects.push_back(arrayObject({quint64(5 + level)}));
+    objects.push_back(arrayObject({}));
     return Fixtures::binaryPlistOf(objects);
 }
 
@@ -200,9 +192,7 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     Fixtures::makeBundle(iconIsAPipe, info);
     makeFifo(iconIsAPipe + QStringLiteral("/Contents/Resources/AppIcon.png"));
     const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
-    makeFifo(
-        copyIsAPipe
-        + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin/Contents/Resources/Foldwise.app/Contents/Info.plist"));
+    makeFifo(copyIsAPipe + QStringLiteral("/Contents/Plug-ins") + Fixtures::kCopyInfo);
     // Application folders that cannot be listed.
     const QString fileRoot = temp.filePath(QStringLiteral("file-root"));
     Fixtures::writeFile(fileRoot, "not a folder");
@@ -303,8 +293,7 @@ TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)
     const QByteArray acrobatInfo = [] {
         QTemporaryDir scratch;
         Fixtures::makeAcrobat(scratch.filePath(QStringLiteral("A.app")), QStringLiteral("11.0"));
-        QFile file(scratch.filePath(QStringLiteral("A.app/Contents/Info.plist")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return Fixtures::readFile(scratch.filePath(QStringLiteral("A.app/Contents/Info.plist")));
     }();
     ASSERT_FALSE(acrobatInfo.isEmpty());
     const std::string badBundle = root + "/Acrobat \xff\xfe.app";

@@ -1,4 +1,5 @@
 #include "Platform/Bundle.h"
+#include "tests/support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,11 +18,7 @@ protected:
 
     void writeFile(const QString& relativePath, const QByteArray& contents = "x")
     {
-        const QString path = m_path + "/" + relativePath;
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        Fixtures::writeFile(m_path + "/" + relativePath, contents);
     }
 
     QString resource(const QString& name) const { return m_path + "/Contents/Resources/" + name; }

@@ -1,4 +1,5 @@
 #include "Platform/FileManager.h"
+#include "tests/support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,23 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using Fixtures::readFile;
+using Fixtures::writeFile;
 using Platform::LocalFileManager;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every name in the folder, hidden ones included.
 QStringList entriesOf(const QString& folder)

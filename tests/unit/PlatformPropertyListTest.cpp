@@ -40,6 +40,8 @@ QByteArray xmlPlist(const QByteArray& body)
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body + "</plist>\n";
 }
 
+using Fixtures::arrayObject;
+using Fixtures::asciiObject;
 using Fixtures::bigEndian;
 
 // A binary property list from encoded objects whose first is {object 1: object 2}; references
@@ -48,14 +50,6 @@ QByteArray binaryPlist(std::vector<QByteArray> objects, int refSize = 4)
 {
     objects.insert(objects.begin(), QByteArray(1, char(0xD1)) + bigEndian(1, refSize) + bigEndian(2, refSize));
     return Fixtures::binaryPlistOf(objects, refSize);
-}
-
-QByteArray arrayObject(const std::vector<quint64>& refs)
-{
-    QByteArray object(1, char(0xA0 | refs.size()));
-    for (const quint64 ref : refs)
-        object += bigEndian(ref, 4);
-    return object;
 }
 
 QByteArray nestedArraysXml(int levels)
@@ -305,11 +299,9 @@ TEST_F(PlatformPropertyListTest, BinaryFilesAreReadOrRefusedInBoundedTimeAndMemo
     auto sharingArray = [](quint64 count, quint64 ref, int refSize) {
         return "\xAF\x12" + bigEndian(count, 4) + bigEndian(ref, refSize).repeated(qsizetype(count));
     };
-    auto asciiString = [](qsizetype length) {
-        return "\x5F\x12" + bigEndian(quint64(length), 4) + QByteArray(length, 'x');
-    };
     // {k: [s, s, ...]}: one 256 KB string referred to 4,000 times, a gigabyte once copied out.
-    const QByteArray sharedString = binaryPlist({"\x51k", sharingArray(4000, 3, 4), asciiString(256 * 1024)});
+    const QByteArray sharedString =
+        binaryPlist({"\x51k", sharingArray(4000, 3, 4), asciiObject(QByteArray(256 * 1024, 'x'))});
     // {k: [true, true, ...]}: a million references, one byte each, to one value.
     const QByteArray manyValues = binaryPlist({"\x51k", sharingArray(1'000'000, 3, 1), "\x09"}, 1);
     // {k: [7, 7, ...]}: 130,000 references to one integer, within the limits.
@@ -353,7 +345,7 @@ TEST_F(PlatformPropertyListTest, BinaryFilesAreReadOrRefusedInBoundedTimeAndMemo
 
     // Sharing at the scale of real files still reads.
     const std::optional<QVariantMap> map = PropertyList::dictionaryWithContentsOfFile(
-        write(binaryPlist({"\x51k", sharingArray(100, 3, 4), asciiString(1024)})));
+        write(binaryPlist({"\x51k", sharingArray(100, 3, 4), asciiObject(QByteArray(1024, 'x'))})));
     ASSERT_TRUE(map);
     EXPECT_EQ(map->value("k").toList(), QVariantList(100, QString(1024, QLatin1Char('x'))));
 }

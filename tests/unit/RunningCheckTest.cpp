@@ -17,10 +17,7 @@ protected:
 
     void startAcrobat(const QString& acrobat)
     {
-        const QString executable = acrobat + QStringLiteral("/Contents/MacOS/AdobeAcrobat");
-        QDir().mkpath(acrobat + QStringLiteral("/Contents/MacOS"));
-        ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), executable));
-        acrobatProcess.start(executable, {QStringLiteral("30")});
+        acrobatProcess.start(Fixtures::makeAcrobatExecutable(acrobat), {QStringLiteral("30")});
         ASSERT_TRUE(acrobatProcess.waitForStarted());
     }
 };
@@ -31,14 +28,11 @@ TEST_F(RunningCheckTest, RunningCheckMatchesOnlyThisExactExecutable)
     const QString other = addAcrobat(QStringLiteral("Other/Acrobat.app"), QStringLiteral("17.0"));
     startAcrobat(running);
     // The other installation holds the same program, not the same file.
-    QDir().mkpath(other + QStringLiteral("/Contents/MacOS"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), other + QStringLiteral("/Contents/MacOS/AdobeAcrobat")));
+    Fixtures::makeAcrobatExecutable(other);
     // Where the volume ignores letter case (macOS's default), both spellings name one file.
     Fixtures::writeFile(apps + QStringLiteral("/probe"), "");
     const bool caseInsensitive = QFileInfo::exists(apps + QStringLiteral("/PROBE"));
-    Platform::Services services = fakes.services(mainBundle);
-    services.workspace = Platform::Services::system().workspace;
-    ALAppDelegate d(services);
+    ALAppDelegate& d = makeDelegate(Platform::Services::system().workspace);
 
     const struct {
         const char* name;
@@ -68,9 +62,7 @@ TEST_F(RunningCheckTest, AnAcrobatReachedThroughALinkedFolderIsRunning)
     ASSERT_TRUE(QFile::link(apps + QStringLiteral("/Real"), linkedFolder));
     const QString scanned = linkedFolder + QStringLiteral("/Acrobat.app");
     startAcrobat(scanned);
-    Platform::Services services = fakes.services(mainBundle);
-    services.workspace = Platform::Services::system().workspace;
-    ALAppDelegate d(services);
+    ALAppDelegate& d = makeDelegate(Platform::Services::system().workspace);
 
     EXPECT_TRUE(d.applicationIsRunning(scanned));
     EXPECT_TRUE(d.applicationIsRunning(real));

@@ -1,10 +1,9 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "tests/support/PkexecStandIn.h"
 
 #include <QDataStream>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -26,20 +25,17 @@ class PkexecFallbackTest : public DelegateTest {};
 TEST_F(PkexecFallbackTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAndLogs)
 {
     // The real shell with pkexec standing in: dismissed, then failing without a word.
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
     const struct {
         const char* name;
         QByteArray standInBody;
         QString log;
     } rows[] = {
-        {"prompt cancelled", "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
+        {"prompt cancelled", kPkexecDismissingThePrompt,
          QStringLiteral("Error = The administrator password is required to do this.")},
         {"silent failure", "exit 1", QStringLiteral("Error = The administrator command failed with exit status 1.")},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Fixtures::writeFile(standIn, "#!/bin/sh\n" + row.standInBody + "\n");
-        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         fakes = FakeServices();
         fakes.supportFolders = {support};
         fakes.registry->applications.clear();
@@ -47,7 +43,7 @@ TEST_F(PkexecFallbackTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAn
         const QString acrobat = addAcrobat(QStringLiteral("Acrobat/Acrobat.app"), QStringLiteral("11.0"));
         Fixtures::makePluginCopy(acrobat + QStringLiteral("/Contents/Plug-ins/Foldwise.acroplugin"),
                                  QStringLiteral("2.4"));
-        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+        auto& d = loadWindow(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), row.standInBody));
         d.searchForAcrobat();
         d.table()->selectRow(0);
         fakes.fileManager->failingRemovals.insert(d.fwPathForAcrobatPath(acrobat, 11).first());
@@ -64,15 +60,10 @@ TEST_F(PkexecFallbackTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
     const QString destination = temp.filePath(QStringLiteral("Plug ins/Foldwise.acroplugin"));
     QDir().mkpath(temp.filePath(QStringLiteral("Plug ins")));
     // pkexec stands in as a shell that copies part of the tree and then runs out of room.
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn,
-                        "#!/bin/sh\nshift\n"
-                        "cp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
-                        "eval \"$3\"\n");
-    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Platform::Services services = fakes.services(mainBundle);
-    services.administratorShell = std::make_shared<Platform::PkexecAdministratorShell>(standIn);
-    ALAppDelegate d(services);
+    ALAppDelegate& d = makeDelegate(
+        pkexecStandIn(temp.filePath(QStringLiteral("pkexec")),
+                      "shift\ncp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
+                      "eval \"$3\""));
     fakes.fileManager->failingCopies = {destination};
     std::optional<QString> description;
     EXPECT_FALSE(d.rootCopyFile(source, destination, &description));
@@ -84,9 +75,6 @@ TEST_F(PkexecFallbackTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
 
 TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
 {
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn, "#!/bin/sh\n[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"\n");
-    QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString name = QStringLiteral(
         "Acro'bat \"$(touch hostile-ran)\" `touch hostile-ran2` $HOME ${IFS} '; touch hostile-ran3; ' \\ \n.app");
     const QString path = Fixtures::makeAcrobat(apps + QLatin1Char('/') + name, QStringLiteral("11.0"));
@@ -97,19 +85,11 @@ TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOf
     fakes.fileManager->failingCopies = {destination};
     fakes.fileManager->failingRemovals = {destination};
 
-    auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+    auto& d = loadWindow(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), kPkexecRunningTheCommand));
     d.searchForAcrobat();
     d.table()->selectRow(0);
 
-    auto everything = [](const QString& under) {
-        QStringList entries;
-        QDirIterator it(under, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            entries.append(it.next());
-        entries.sort();
-        return entries;
-    };
+    const auto everything = Fixtures::treeOf;
     const QStringList before = everything(temp.path());
     d.smartInstallation(nullptr);
     EXPECT_TRUE(fakes.alerts->panels.empty());
@@ -144,17 +124,10 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
     const QString calls = temp.filePath(QStringLiteral("calls"));
     QDir().mkpath(calls);
     ::chmod(QFile::encodeName(calls).constData(), 0777);
-    const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-    Fixtures::writeFile(standIn,
-                        ("#!/bin/sh\nprintf '%s\\n' \"$4\" >> '" + calls
-                         + "/log'\n"
-                           "if [ -e '"
-                         + calls
-                         + "/dismiss' ]; then\n"
-                           "  echo 'Error executing command as another user: Request dismissed' >&2; exit 126\nfi\n"
-                           "shift; exec \"$@\"\n")
-                            .toUtf8());
-    ::chmod(QFile::encodeName(standIn).constData(), 0755);
+    const auto shell = pkexecStandIn(
+        temp.filePath(QStringLiteral("pkexec")),
+        ("printf '%s\\n' \"$4\" >> '" + calls + "/log'\nif [ -e '" + calls + "/dismiss' ]; then\n").toUtf8()
+            + kPkexecDismissingThePrompt + "\nfi\nshift; exec \"$@\"");
     const QString secret = temp.filePath(QStringLiteral("secret"));
     Fixtures::writeFile(secret, "root's own");
     const QString acrobatPath = Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat.app"), QStringLiteral("17.0"));
@@ -174,7 +147,7 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         fakes = FakeServices();
         fakes.registry->applications = {acrobatPath};
         fakes.supportFolders = {supportFolder};
-        auto& d = loadWindow(std::make_shared<Platform::PkexecAdministratorShell>(standIn));
+        auto& d = loadWindow(shell);
         const auto report = Fixtures::runAsPlainUser([&] {
             d.searchForAcrobat();
             plant();
@@ -191,22 +164,15 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
             QDataStream in(*report);
             in >> seen.alerts >> seen.log;
         }
-        QFile log(calls + QStringLiteral("/log"));
-        if (log.open(QIODevice::ReadOnly))
-            seen.commands = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        seen.commands = QString::fromUtf8(Fixtures::readFile(calls + QStringLiteral("/log")))
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return seen;
     };
+    // Each entry with its contents: equal only when nothing was made, removed or changed.
     const auto tree = [](const QString& folder) {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            QFile file(path);
-            entries.append(path
-                           + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().toHex()) : QString()));
-        }
-        entries.sort();
+        QStringList entries = Fixtures::treeOf(folder);
+        for (QString& entry : entries)
+            entry += QString::fromUtf8(Fixtures::readFile(entry).toHex());
         return entries;
     };
 
@@ -228,9 +194,7 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         ASSERT_EQ(seen.log.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST))))
             << seen.log.first().toStdString();
-        QFile file(secret);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), "root's own");
+        EXPECT_EQ(Fixtures::readFile(secret), "root's own");
         QDir(userPlugins).removeRecursively();
     }
     {
@@ -345,8 +309,6 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
                 << seen.log.first().toStdString();
         }
         EXPECT_EQ(tree(rowSupport), before);
-        QFile file(secret);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), "root's own");
+        EXPECT_EQ(Fixtures::readFile(secret), "root's own");
     }
 }

@@ -1,6 +1,5 @@
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "tests/support/PkexecStandIn.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -17,13 +16,7 @@ class PlatformPkexecShellTest : public ::testing::Test {
 protected:
     PkexecAdministratorShell::Result run(const QByteArray& standInBody, const QString& commandText)
     {
-        const QString path = m_folder.filePath("pkexec");
-        QFile script(path);
-        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\n" + standInBody + "\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return PkexecAdministratorShell(path).run(commandText);
+        return pkexecStandIn(m_folder.filePath("pkexec"), standInBody)->run(commandText);
     }
 
     QTemporaryDir m_folder;
@@ -73,11 +66,7 @@ TEST_F(PlatformPkexecShellTest, EveryFailureIsDescribedAndOnlyADismissedPromptCo
         bool cancelled;
         QString message;  // what the description must hold
     } rows[] = {
-        {"prompt dismissed",
-         "echo 'Error executing command as another user: Request dismissed' >&2; exit 126",
-         "true",
-         true,
-         {}},
+        {"prompt dismissed", kPkexecDismissingThePrompt, "true", true, {}},
         {"not authorised",
          "printf 'Error executing command as another user: Not authorized\\n\\nThis incident has been reported.\\n' "
          ">&2;"

@@ -1,10 +1,8 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "tests/support/PkexecStandIn.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 
 // Runs the administrator fallback's real command texts through /bin/sh (as the current user, with
@@ -19,31 +17,10 @@ protected:
         DelegateTest::SetUp();
         root = temp.filePath(QStringLiteral("work"));
         QDir().mkpath(root);
-        const QString standIn = temp.filePath(QStringLiteral("pkexec"));
-        Fixtures::writeFile(standIn, "#!/bin/sh\n[ \"$1\" = --disable-internal-agent ] && shift && exec \"$@\"\n");
-        QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    ALAppDelegate& delegateWithRealShell()
-    {
-        Platform::Services services = fakes.services(mainBundle);
-        services.administratorShell =
-            std::make_shared<Platform::PkexecAdministratorShell>(temp.filePath(QStringLiteral("pkexec")));
-        delegate = std::make_unique<ALAppDelegate>(services);
-        return *delegate;
-    }
-
-    QStringList everythingUnder(const QString& folder) const
-    {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            entries.append(QDir(folder).relativeFilePath(it.next()));
-        entries.sort();
-        return entries;
     }
 };
+
+using Fixtures::treeOf;
 
 TEST_F(QuotingProofTest, CopyAndRemovalActOnExactlyTheNamedItems)
 {
@@ -56,7 +33,7 @@ TEST_F(QuotingProofTest, CopyAndRemovalActOnExactlyTheNamedItems)
         QStringLiteral("new\nline"),
         QStringLiteral("all '; touch quote-ran; echo ' \"$(touch sub-ran)\" `touch tick2-ran` \\ \n end"),
     };
-    ALAppDelegate& d = delegateWithRealShell();
+    ALAppDelegate& d = makeDelegate(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), kPkexecRunningTheCommand));
     for (const QString& name : awkward) {
         SCOPED_TRACE(name.toStdString());
         const QString source = root + QStringLiteral("/from ") + name + QStringLiteral("/Foldwise.acroplugin");
@@ -66,24 +43,24 @@ TEST_F(QuotingProofTest, CopyAndRemovalActOnExactlyTheNamedItems)
         QDir().mkpath(folder);
         fakes.fileManager->failingCopies = {destination};
         fakes.fileManager->failingRemovals = {destination};
-        const QStringList before = everythingUnder(root);
+        const QStringList before = treeOf(root);
 
         std::optional<QString> description;
         ASSERT_TRUE(d.rootCopyFile(source, destination, &description)) << description.value_or(QString()).toStdString();
         QStringList expected = before;
-        for (const QString& entry : everythingUnder(source))
-            expected.append(QDir(root).relativeFilePath(destination + QLatin1Char('/') + entry));
-        expected.append(QDir(root).relativeFilePath(destination));
+        for (const QString& entry : treeOf(source))
+            expected.append(destination + entry.mid(source.size()));
+        expected.append(destination);
         expected.sort();
-        EXPECT_EQ(everythingUnder(root), expected) << "the copy made exactly the destination tree";
+        EXPECT_EQ(treeOf(root), expected) << "the copy made exactly the destination tree";
 
         ASSERT_TRUE(d.rootEraseFile(destination, &description));
-        EXPECT_EQ(everythingUnder(root), before) << "the removal took exactly the destination";
+        EXPECT_EQ(treeOf(root), before) << "the removal took exactly the destination";
         QDir(root).removeRecursively();
         QDir().mkpath(root);
     }
     EXPECT_EQ(fakes.fileManager->copies.size(), awkward.size());
-    EXPECT_TRUE(everythingUnder(QDir::currentPath()).filter(QStringLiteral("-ran")).isEmpty());
+    EXPECT_TRUE(treeOf(QDir::currentPath()).filter(QStringLiteral("-ran")).isEmpty());
 }
 
 TEST_F(QuotingProofTest, OrdinaryPathsGiveThePlainCommandText)
