@@ -13,9 +13,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <locale.h>
+#include <map>
 #include <stdlib.h>
+#include <string>
 #include <utility>
 #include <vector>
 #if defined(__APPLE__)
@@ -37,7 +40,7 @@ std::optional<Element> elementNamed(const char* name)
         {"data", Element::Data},   {"plist", Element::Plist},
     };
     for (const auto& [text, element] : known) {
-        if (std::strcmp(text, name) == 0)
+        if (text[0] == name[0] && std::strcmp(text, name) == 0)
             return element;
     }
     return std::nullopt;
@@ -75,15 +78,16 @@ std::optional<QVariant> integerValue(QByteArrayView text)
     return QVariant(qlonglong(0 - magnitude));
 }
 
-std::optional<QVariant> realValue(const QByteArray& text)
+std::optional<QVariant> realValue(QByteArrayView text)
 {
     // The same in every locale: a user's decimal comma must not change what a file says.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     if (text.isEmpty() || !cLocale)
         return std::nullopt;
+    const QByteArray terminated = text.toByteArray();
     char* end = nullptr;
-    const double value = strtod_l(text.constData(), &end, cLocale);
-    if (end != text.constData() + text.size())
+    const double value = strtod_l(terminated.constData(), &end, cLocale);
+    if (end != terminated.constData() + terminated.size())
         return std::nullopt;
     return QVariant(value);
 }
@@ -113,8 +117,9 @@ std::optional<QVariant> dateValue(QByteArrayView text)
     return QVariant(QDateTime(date, time, Qt::UTC));
 }
 
-std::optional<QVariant> dataValue(QByteArray text)
+std::optional<QVariant> dataValue(QByteArrayView encoded)
 {
+    QByteArray text = encoded.toByteArray();
     text.removeIf(isSpace);
     QByteArray::FromBase64Result decoded =
         QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
@@ -123,7 +128,7 @@ std::optional<QVariant> dataValue(QByteArray text)
     return QVariant(std::move(decoded.decoded));
 }
 
-std::optional<QVariant> leafValue(Element element, const QByteArray& text)
+std::optional<QVariant> leafValue(Element element, QByteArrayView text)
 {
     switch (element) {
     case Element::Key:
@@ -147,23 +152,54 @@ std::optional<QVariant> leafValue(Element element, const QByteArray& text)
     }
 }
 
-// An open element that holds values. The document itself is a Plist frame: it and <plist> hold
-// one value, <dict> and <array> any number.
-struct Frame {
-    explicit Frame(Element e = Element::Plist) : element(e) {}
-    Element element;
-    QVariantMap map;
-    QVariantList list;
-    std::optional<QString> key;  // in a <dict>: read, waiting for its value
-    std::optional<QVariant> value;  // in a Plist frame
-};
-
+// How far values have been read: every open element that holds values, with the values and keys
+// read inside the open ones, innermost last. A container's values are taken off when it closes
+// and become one value of its parent, so each list and map is made once, at its final size.
 class Reader {
 public:
-    Reader() : m_parser(XML_ParserCreate(nullptr))
+    Reader() : m_parser(XML_ParserCreate(nullptr)) {}
+    ~Reader()
     {
-        if (!m_parser)
-            return;
+        if (m_parser)
+            XML_ParserFree(m_parser);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    bool busy() const { return m_busy; }
+
+    std::optional<QVariant> read(const QByteArray& data)
+    {
+        if (!m_parser || !XML_ParserReset(m_parser, nullptr))
+            return std::nullopt;
+        m_busy = true;
+        prepare();
+        const bool parsed = XML_Parse(m_parser, data.constData(), int(data.size()), XML_TRUE) == XML_STATUS_OK
+            && !m_failed;
+        std::optional<QVariant> root;
+        if (parsed && m_values.size() == 1)
+            root = std::move(m_values.front());
+        m_open.clear();
+        m_values.clear();
+        m_keys.clear();
+        m_busy = false;
+        return root;
+    }
+
+private:
+    // An open <dict>, <array> or <plist>, or the document itself, and where its values begin.
+    // <plist> and the document hold one value, <dict> and <array> any number.
+    struct Open {
+        Element element;
+        size_t firstValue;
+        size_t firstKey;
+    };
+
+    static Reader& reader(void* self) { return *static_cast<Reader*>(self); }
+
+    // A reset parser has no handlers and no salt.
+    void prepare()
+    {
         // Expat salts its hash tables against names chosen to collide. Left to itself it asks the
         // kernel for a new salt for every file, a system call per Info.plist; one secret salt per
         // process serves as well.
@@ -187,25 +223,11 @@ public:
                                     const XML_Char*, const XML_Char*, const XML_Char*) { reader(self).fail(); });
         // A reference to an entity the document leaves to an outside file that is never read.
         XML_SetSkippedEntityHandler(m_parser, [](void* self, const XML_Char*, int) { reader(self).fail(); });
-        m_stack.emplace_back();
+        m_open.push_back({Element::Plist, 0, 0});
+        m_depth = 0;
+        m_leaf.reset();
+        m_failed = false;
     }
-    ~Reader()
-    {
-        if (m_parser)
-            XML_ParserFree(m_parser);
-    }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
-
-    std::optional<QVariant> read(const QByteArray& data)
-    {
-        if (!m_parser || XML_Parse(m_parser, data.constData(), int(data.size()), XML_TRUE) != XML_STATUS_OK || m_failed)
-            return std::nullopt;
-        return std::move(m_stack.front().value);
-    }
-
-private:
-    static Reader& reader(void* self) { return *static_cast<Reader*>(self); }
 
     // Stops at the first error; expat may still deliver what it had begun, which is ignored.
     void fail()
@@ -215,6 +237,11 @@ private:
         m_failed = true;
     }
 
+    bool keyWaiting(const Open& open) const
+    {
+        return m_keys.size() - open.firstKey > m_values.size() - open.firstValue;
+    }
+
     void start(const char* name)
     {
         const std::optional<Element> element = elementNamed(name);
@@ -222,23 +249,23 @@ private:
             return fail();
         if (*element == Element::Plist) {
             // Only around the root value.
-            if (m_stack.size() != 1)
+            if (m_open.size() != 1)
                 return fail();
-            m_stack.emplace_back();
+            m_open.push_back({Element::Plist, m_values.size(), m_keys.size()});
             return;
         }
         // An empty element is a level like any other.
         if (++m_depth > PropertyList::kMaxDepth)
             return fail();
-        const Frame& top = m_stack.back();
+        const Open& top = m_open.back();
         const bool isKey = *element == Element::Key;
-        if (top.element == Element::Dict ? isKey == top.key.has_value() : isKey)
+        if (top.element == Element::Dict ? isKey == keyWaiting(top) : isKey)
             return fail();
         if (*element == Element::Dict || *element == Element::Array) {
-            m_stack.emplace_back(*element);
+            m_open.push_back({*element, m_values.size(), m_keys.size()});
         } else {
             m_leaf = element;
-            m_text.resize(0);
+            m_text.clear();
         }
     }
 
@@ -248,14 +275,17 @@ private:
             return;
         if (m_leaf)
             return endLeaf();
-        Frame frame = std::move(m_stack.back());
-        m_stack.pop_back();
-        if (frame.element == Element::Plist)
-            return frame.value ? place(std::move(*frame.value)) : fail();
+        const Open open = m_open.back();
+        m_open.pop_back();
+        // The root value stays where it is, the document's one value.
+        if (open.element == Element::Plist)
+            return m_values.size() - open.firstValue == 1 ? void() : fail();
         --m_depth;
-        if (frame.key)
+        if (open.element == Element::Array)
+            return place(takeList(open));
+        if (keyWaiting(open))
             return fail();
-        place(frame.element == Element::Dict ? QVariant(std::move(frame.map)) : QVariant(std::move(frame.list)));
+        place(takeDictionary(open));
     }
 
     void endLeaf()
@@ -263,28 +293,43 @@ private:
         const Element element = *m_leaf;
         m_leaf.reset();
         --m_depth;
+        if (element == Element::Key) {
+            m_keys.push_back(QString::fromUtf8(m_text));
+            return;
+        }
         std::optional<QVariant> value = leafValue(element, m_text);
         if (!value)
             return fail();
-        if (element == Element::Key)
-            m_stack.back().key = value->toString();
-        else
-            place(std::move(*value));
+        place(std::move(*value));
+    }
+
+    QVariant takeList(const Open& open)
+    {
+        const auto first = m_values.begin() + qsizetype(open.firstValue);
+        QVariantList list(std::make_move_iterator(first), std::make_move_iterator(m_values.end()));
+        m_values.erase(first, m_values.end());
+        return QVariant(list);
+    }
+
+    QVariant takeDictionary(const Open& open)
+    {
+        // Keys mostly come in order, so each entry usually goes in at the end without a search.
+        std::map<QString, QVariant> entries;
+        auto key = m_keys.begin() + qsizetype(open.firstKey);
+        const auto first = m_values.begin() + qsizetype(open.firstValue);
+        for (auto value = first; value != m_values.end(); ++value, ++key)
+            entries.insert_or_assign(entries.end(), std::move(*key), std::move(*value));
+        m_keys.erase(m_keys.begin() + qsizetype(open.firstKey), m_keys.end());
+        m_values.erase(first, m_values.end());
+        return QVariant(QVariantMap(std::move(entries)));
     }
 
     void place(QVariant value)
     {
-        Frame& top = m_stack.back();
-        if (top.element == Element::Dict) {
-            top.map.insert(*top.key, std::move(value));
-            top.key.reset();
-        } else if (top.element == Element::Array) {
-            top.list.append(std::move(value));
-        } else if (top.value) {
-            fail();
-        } else {
-            top.value = std::move(value);
-        }
+        const Open& top = m_open.back();
+        if (top.element == Element::Plist && m_values.size() > top.firstValue)
+            return fail();
+        m_values.push_back(std::move(value));
     }
 
     void text(const char* text, int length)
@@ -292,24 +337,36 @@ private:
         if (m_failed)
             return;
         if (m_leaf)
-            m_text.append(text, length);
+            m_text.append(text, size_t(length));
         else if (!std::all_of(text, text + length, isSpace))
             fail();  // between values only white space
     }
 
     XML_Parser m_parser;
-    std::vector<Frame> m_stack;
+    bool m_busy = false;
+    std::vector<Open> m_open;
+    std::vector<QVariant> m_values;
+    std::vector<QString> m_keys;
     int m_depth = 0;  // open elements but <plist>
     std::optional<Element> m_leaf;  // the open element that holds text, if any
-    QByteArray m_text;  // its text so far
+    std::string m_text;  // its text so far
     bool m_failed = false;
 };
+
+// Files larger than this get a parser of their own, so that what one large file made the
+// parser and the stacks grow is not kept for the rest of the thread's life.
+constexpr qsizetype kReusedUpTo = 64 * 1024;
 
 }  // namespace
 
 std::optional<QVariant> read(const QByteArray& data)
 {
-    return Reader().read(data);
+    // Each thread keeps one parser, reset for every file: a new parser for each file would make
+    // a typical Info.plist some 7% dearer to read.
+    static thread_local Reader reader;
+    if (data.size() > kReusedUpTo || reader.busy())
+        return Reader().read(data);
+    return reader.read(data);
 }
 
 }  // namespace Platform::XmlPropertyList
