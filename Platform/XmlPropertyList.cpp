@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHashFunctions>
 #include <QRandomGenerator>
 #include <QTime>
 #include <QVariantList>
@@ -19,6 +20,8 @@
 #include <map>
 #include <stdlib.h>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 #if defined(__APPLE__)
@@ -128,12 +131,10 @@ std::optional<QVariant> dataValue(QByteArrayView encoded)
     return QVariant(std::move(decoded.decoded));
 }
 
+// The value of a leaf other than <key> and <string>, from its text.
 std::optional<QVariant> leafValue(Element element, QByteArrayView text)
 {
     switch (element) {
-    case Element::Key:
-    case Element::String:
-        return QVariant(QString::fromUtf8(text));
     case Element::Integer:
         return integerValue(text.trimmed());
     case Element::Real:
@@ -151,6 +152,38 @@ std::optional<QVariant> leafValue(Element element, QByteArrayView text)
         return std::nullopt;
     }
 }
+
+// Most keys and many short values (document roles, types, "en", "APPL") recur from one
+// Info.plist to the next. Each such text is made once per thread and then shared; the table
+// starts over when full, so that made-up names cannot make it grow, and long texts stay out.
+class SharedTexts {
+public:
+    QString text(std::string_view utf8)
+    {
+        if (utf8.size() > kMaxLength)
+            return QString::fromUtf8(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+        if (const auto found = m_texts.find(utf8); found != m_texts.end())
+            return found->second;
+        if (m_texts.size() == kMaxTexts)
+            m_texts.clear();
+        return m_texts.emplace(utf8, QString::fromUtf8(QByteArrayView(utf8.data(), qsizetype(utf8.size()))))
+            .first->second;
+    }
+
+private:
+    static constexpr size_t kMaxLength = 64;
+    static constexpr size_t kMaxTexts = 1024;
+
+    // Salted, so that no file can choose texts that collide.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const
+        {
+            return qHash(QByteArrayView(text.data(), qsizetype(text.size())), QHashSeed::globalSeed());
+        }
+    };
+    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts;
+};
 
 // How far values have been read: every open element that holds values, with the values and keys
 // read inside the open ones, innermost last. A container's values are taken off when it closes
@@ -294,10 +327,11 @@ private:
         m_leaf.reset();
         --m_depth;
         if (element == Element::Key) {
-            m_keys.push_back(QString::fromUtf8(m_text));
+            m_keys.push_back(m_texts.text(m_text));
             return;
         }
-        std::optional<QVariant> value = leafValue(element, m_text);
+        std::optional<QVariant> value = element == Element::String ? QVariant(m_texts.text(m_text))
+                                                                   : leafValue(element, m_text);
         if (!value)
             return fail();
         place(std::move(*value));
@@ -347,6 +381,7 @@ private:
     std::vector<Open> m_open;
     std::vector<QVariant> m_values;
     std::vector<QString> m_keys;
+    SharedTexts m_texts;
     int m_depth = 0;  // open elements but <plist>
     std::optional<Element> m_leaf;  // the open element that holds text, if any
     std::string m_text;  // its text so far
@@ -361,8 +396,8 @@ constexpr qsizetype kReusedUpTo = 64 * 1024;
 
 std::optional<QVariant> read(const QByteArray& data)
 {
-    // Each thread keeps one parser, reset for every file: a new parser for each file would make
-    // a typical Info.plist some 7% dearer to read.
+    // Each thread keeps one parser, reset for every file, and the texts that files share: a new
+    // parser for each file would make a typical Info.plist some 7% dearer to read.
     static thread_local Reader reader;
     if (data.size() > kReusedUpTo || reader.busy())
         return Reader().read(data);
