@@ -2,6 +2,7 @@
 
 #include "Platform/FileTimes.h"
 #include "Platform/PropertyList.h"
+#include "Platform/RegularFile.h"
 
 #include <QFile>
 #include <QHash>
@@ -57,15 +58,20 @@ PropertyListCache::Scope::~Scope()
 
 std::optional<QVariantMap> PropertyListCache::dictionaryWithContentsOfFile(const QString& path)
 {
-    struct stat info;
-    if (!current || ::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!current)
         return PropertyList::dictionaryWithContentsOfFile(path);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (name.isEmpty() || ::stat(name.constData(), &info) != 0)
+        return std::nullopt;
     // Taken before reading: a file replaced meanwhile is then found changed at the next look.
     const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, modificationTime(info), changeTime(info)};
     const auto found = current->entries.constFind(path);
     if (found != current->entries.cend() && found->identity == identity)
         return found->dictionary;
-    std::optional<QVariantMap> dictionary = PropertyList::dictionaryWithContentsOfFile(path);
+    // The read checks the file by this same look and then by its descriptor.
+    const std::optional<QByteArray> data = readRegularFile(name, info, PropertyList::kMaxFileSize);
+    std::optional<QVariantMap> dictionary = data ? PropertyList::dictionaryFromData(*data) : std::nullopt;
     current->entries.insert(path, Entry{identity, dictionary});
     return dictionary;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <sys/stat.h>
 
 namespace Platform {
 
@@ -11,5 +12,8 @@ namespace Platform {
 // read. The file is opened once, without blocking, and checked through its descriptor: a pipe
 // swapped in after the first look is refused, never waited on.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize);
+// The same for a caller that has just looked at the file by name itself: `named` is what stat()
+// gave for `encodedPath`, so that the name is not looked up twice.
+std::optional<QByteArray> readRegularFile(const QByteArray& encodedPath, const struct stat& named, qint64 maxSize);
 
 }  // namespace Platform
