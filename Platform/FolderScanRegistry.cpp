@@ -45,13 +45,28 @@ DocumentKind kindOfDocument(const QString& documentPath)
     return kind;
 }
 
-bool listHolds(const QVariant& list, const QString& wanted)
+// What a value holds when it is a T, looked at in place: discovery looks into every bundle's
+// information dictionary, and a copy of each value looked at would cost more than the look.
+template <typename T>
+const T* valueOf(const QVariant& value)
 {
-    if (wanted.isEmpty() || list.typeId() != QMetaType::QVariantList)
+    return value.metaType() == QMetaType::fromType<T>() ? static_cast<const T*>(value.constData()) : nullptr;
+}
+
+template <typename T>
+const T* valueOf(const QVariantMap& map, const QString& key)
+{
+    const auto found = map.constFind(key);
+    return found == map.cend() ? nullptr : valueOf<T>(*found);
+}
+
+bool listHolds(const QVariantList* list, const QString& wanted)
+{
+    if (wanted.isEmpty() || !list)
         return false;
-    const QVariantList items = list.toList();
-    return std::any_of(items.begin(), items.end(), [&](const QVariant& item) {
-        return item.typeId() == QMetaType::QString && item.toString().compare(wanted, Qt::CaseInsensitive) == 0;
+    return std::any_of(list->cbegin(), list->cend(), [&](const QVariant& item) {
+        const QString* text = valueOf<QString>(item);
+        return text && text->compare(wanted, Qt::CaseInsensitive) == 0;
     });
 }
 
@@ -59,24 +74,31 @@ bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
 {
     const std::optional<QVariantMap> info =
         PropertyListCache::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
-    if (!info)
+    const QVariantList* types = info ? valueOf<QVariantList>(*info, QStringLiteral("CFBundleDocumentTypes")) : nullptr;
+    if (!types)
         return false;
-    const QVariant types = info->value(QStringLiteral("CFBundleDocumentTypes"));
-    if (types.typeId() != QMetaType::QVariantList)
-        return false;
-    for (const QVariant& entry : types.toList()) {
-        if (entry.typeId() != QMetaType::QVariantMap)
+    for (const QVariant& entry : *types) {
+        const QVariantMap* type = valueOf<QVariantMap>(entry);
+        const QString* role = type ? valueOf<QString>(*type, QStringLiteral("CFBundleTypeRole")) : nullptr;
+        if (!role || *role != QLatin1String("Editor"))
             continue;
-        const QVariantMap type = entry.toMap();
-        const QVariant role = type.value(QStringLiteral("CFBundleTypeRole"));
-        if (role.typeId() != QMetaType::QString || role.toString() != QLatin1String("Editor"))
-            continue;
-        if (listHolds(type.value(QStringLiteral("CFBundleTypeExtensions")), kind.extension)
-            || listHolds(type.value(QStringLiteral("LSItemContentTypes")), kind.typeIdentifier)
-            || listHolds(type.value(QStringLiteral("CFBundleTypeMIMETypes")), kind.mimeType))
+        if (listHolds(valueOf<QVariantList>(*type, QStringLiteral("CFBundleTypeExtensions")), kind.extension)
+            || listHolds(valueOf<QVariantList>(*type, QStringLiteral("LSItemContentTypes")), kind.typeIdentifier)
+            || listHolds(valueOf<QVariantList>(*type, QStringLiteral("CFBundleTypeMIMETypes")), kind.mimeType))
             return true;
     }
     return false;
+}
+
+// Whether an entry of `folder` is a folder itself, not a link to one. Most file systems say so in
+// the entry; the others are asked.
+bool isFolder(const QByteArray& folder, const dirent& item)
+{
+    if (item.d_type != DT_UNKNOWN)
+        return item.d_type == DT_DIR;
+    struct stat info;
+    const QByteArray path = folder + '/' + item.d_name;
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The names of the folders inside a folder, in byte order; links to folders are left out, and
@@ -92,11 +114,8 @@ std::vector<std::string> subfolderNames(const QString& folder)
         const std::string name = item->d_name;
         if (name == "." || name == ".." || !encodedNameRoundTrips(QByteArray::fromStdString(name)))
             continue;
-        struct stat info;
-        const std::string path = encoded.toStdString() + "/" + name;
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-            continue;
-        names.push_back(name);
+        if (isFolder(encoded, *item))
+            names.push_back(name);
     }
     ::closedir(directory);
     std::sort(names.begin(), names.end());
