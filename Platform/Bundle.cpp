@@ -17,9 +17,10 @@ namespace {
 bool isOwnResource(const QString& path, const QString& bundlePath)
 {
     const QString resolved = QFileInfo(path).canonicalFilePath();
+    if (resolved.isEmpty())
+        return false;  // nothing there: no need to resolve the bundle too
     const QString bundle = QFileInfo(bundlePath).canonicalFilePath();
-    return !resolved.isEmpty() && !bundle.isEmpty()
-        && resolved.startsWith(bundle + QStringLiteral("/Contents/Resources/"));
+    return !bundle.isEmpty() && resolved.startsWith(bundle + QStringLiteral("/Contents/Resources/"));
 }
 
 }  // namespace
