@@ -34,19 +34,40 @@ namespace {
 
 enum class Element { Plist, Dict, Array, Key, String, Integer, Real, Date, Data, True, False };
 
+// Looked up for every tag: by the first letter, then the rest.
 std::optional<Element> elementNamed(const char* name)
 {
-    static constexpr std::pair<const char*, Element> known[] = {
-        {"key", Element::Key},     {"string", Element::String},   {"dict", Element::Dict},
-        {"array", Element::Array}, {"integer", Element::Integer}, {"true", Element::True},
-        {"false", Element::False}, {"real", Element::Real},       {"date", Element::Date},
-        {"data", Element::Data},   {"plist", Element::Plist},
-    };
-    for (const auto& [text, element] : known) {
-        if (text[0] == name[0] && std::strcmp(text, name) == 0)
+    const auto named = [name](const char* rest, Element element) -> std::optional<Element> {
+        if (std::strcmp(name + 1, rest) == 0)
             return element;
+        return std::nullopt;
+    };
+    switch (name[0]) {
+    case 'k':
+        return named("ey", Element::Key);
+    case 's':
+        return named("tring", Element::String);
+    case 'd':
+        if (const auto dict = named("ict", Element::Dict))
+            return dict;
+        if (const auto date = named("ate", Element::Date))
+            return date;
+        return named("ata", Element::Data);
+    case 'a':
+        return named("rray", Element::Array);
+    case 'i':
+        return named("nteger", Element::Integer);
+    case 't':
+        return named("rue", Element::True);
+    case 'f':
+        return named("alse", Element::False);
+    case 'r':
+        return named("eal", Element::Real);
+    case 'p':
+        return named("list", Element::Plist);
+    default:
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 bool isSpace(char c)
@@ -158,10 +179,13 @@ std::optional<QVariant> leafValue(Element element, QByteArrayView text)
 // starts over when full, so that made-up names cannot make it grow, and long texts stay out.
 class SharedTexts {
 public:
-    QString text(std::string_view utf8)
+    // Valid until the next call.
+    const QString& text(std::string_view utf8)
     {
-        if (utf8.size() > kMaxLength)
-            return QString::fromUtf8(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+        if (utf8.size() > kMaxLength) {
+            m_long = QString::fromUtf8(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+            return m_long;
+        }
         if (const auto found = m_texts.find(utf8); found != m_texts.end())
             return found->second;
         if (m_texts.size() == kMaxTexts)
@@ -179,15 +203,30 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view text) const
         {
-            return qHash(QByteArrayView(text.data(), qsizetype(text.size())), QHashSeed::globalSeed());
+            return qHash(QByteArrayView(text.data(), qsizetype(text.size())), seed);
         }
+        size_t seed;
     };
-    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts;
+    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts{0, Hash{QHashSeed::globalSeed()}};
+    QString m_long;
 };
+
+// A QVariant that takes the value over. QVariant's constructors copy it, which for a shared
+// container costs an atomic count up, and another down when the original goes.
+template <typename T>
+QVariant variantTaking(T value)
+{
+    QVariant variant{QMetaType::fromType<T>()};
+    *static_cast<T*>(variant.data()) = std::move(value);
+    return variant;
+}
 
 // How far values have been read: every open element that holds values, with the values and keys
 // read inside the open ones, innermost last. A container's values are taken off when it closes
 // and become one value of its parent, so each list and map is made once, at its final size.
+//
+// Inside a leaf (<key>, <string>, a number...) other handlers are in place than between values,
+// so that neither has to ask where it is: expat calls them for every piece of text and every tag.
 class Reader {
 public:
     Reader() : m_parser(XML_ParserCreate(nullptr)) {}
@@ -230,6 +269,27 @@ private:
 
     static Reader& reader(void* self) { return *static_cast<Reader*>(self); }
 
+    static void startBetween(void* self, const XML_Char* name, const XML_Char**) { reader(self).start(name); }
+    static void endBetween(void* self, const XML_Char*) { reader(self).end(); }
+    static void textBetween(void* self, const XML_Char* text, int length)
+    {
+        if (!std::all_of(text, text + length, isSpace))
+            reader(self).fail();  // between values only white space
+    }
+    // A leaf holds text only.
+    static void startInLeaf(void* self, const XML_Char*, const XML_Char**) { reader(self).fail(); }
+    static void endInLeaf(void* self, const XML_Char*) { reader(self).endLeaf(); }
+    static void textInLeaf(void* self, const XML_Char* text, int length)
+    {
+        reader(self).m_text.append(text, size_t(length));
+    }
+
+    void handleBetweenValues()
+    {
+        XML_SetElementHandler(m_parser, startBetween, endBetween);
+        XML_SetCharacterDataHandler(m_parser, textBetween);
+    }
+
     // A reset parser has no handlers and no salt.
     void prepare()
     {
@@ -239,11 +299,7 @@ private:
         static const auto salt = static_cast<unsigned long>(QRandomGenerator::system()->generate64() | 1);
         XML_SetHashSalt(m_parser, salt);
         XML_SetUserData(m_parser, this);
-        XML_SetElementHandler(
-            m_parser, [](void* self, const XML_Char* name, const XML_Char**) { reader(self).start(name); },
-            [](void* self, const XML_Char*) { reader(self).end(); });
-        XML_SetCharacterDataHandler(
-            m_parser, [](void* self, const XML_Char* text, int length) { reader(self).text(text, length); });
+        handleBetweenValues();
         // Declarations could make a small file expand to a huge one: we take none.
         XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
         XML_SetStartDoctypeDeclHandler(m_parser,
@@ -258,7 +314,6 @@ private:
         XML_SetSkippedEntityHandler(m_parser, [](void* self, const XML_Char*, int) { reader(self).fail(); });
         m_open.push_back({Element::Plist, 0, 0});
         m_depth = 0;
-        m_leaf.reset();
         m_failed = false;
     }
 
@@ -278,7 +333,7 @@ private:
     void start(const char* name)
     {
         const std::optional<Element> element = elementNamed(name);
-        if (m_failed || !element || m_leaf)
+        if (m_failed || !element)
             return fail();
         if (*element == Element::Plist) {
             // Only around the root value.
@@ -296,18 +351,18 @@ private:
             return fail();
         if (*element == Element::Dict || *element == Element::Array) {
             m_open.push_back({*element, m_values.size(), m_keys.size()});
-        } else {
-            m_leaf = element;
-            m_text.clear();
+            return;
         }
+        m_leaf = *element;
+        m_text.clear();
+        XML_SetElementHandler(m_parser, startInLeaf, endInLeaf);
+        XML_SetCharacterDataHandler(m_parser, textInLeaf);
     }
 
     void end()
     {
         if (m_failed)
             return;
-        if (m_leaf)
-            return endLeaf();
         const Open open = m_open.back();
         m_open.pop_back();
         // The root value stays where it is, the document's one value.
@@ -323,15 +378,15 @@ private:
 
     void endLeaf()
     {
-        const Element element = *m_leaf;
-        m_leaf.reset();
-        --m_depth;
-        if (element == Element::Key) {
-            m_keys.push_back(m_texts.text(m_text));
+        if (m_failed)
             return;
-        }
-        std::optional<QVariant> value = element == Element::String ? QVariant(m_texts.text(m_text))
-                                                                   : leafValue(element, m_text);
+        handleBetweenValues();
+        --m_depth;
+        if (m_leaf == Element::Key)
+            return m_keys.push_back(m_texts.text(m_text));
+        if (m_leaf == Element::String)
+            return place(QVariant(m_texts.text(m_text)));
+        std::optional<QVariant> value = leafValue(m_leaf, m_text);
         if (!value)
             return fail();
         place(std::move(*value));
@@ -342,38 +397,29 @@ private:
         const auto first = m_values.begin() + qsizetype(open.firstValue);
         QVariantList list(std::make_move_iterator(first), std::make_move_iterator(m_values.end()));
         m_values.erase(first, m_values.end());
-        return QVariant(list);
+        return variantTaking(std::move(list));
     }
 
     QVariant takeDictionary(const Open& open)
     {
-        // Keys mostly come in order, so each entry usually goes in at the end without a search.
+        // Keys mostly come in order, so each entry usually goes in at the end after one
+        // comparison; a key already there keeps the last value.
         std::map<QString, QVariant> entries;
         auto key = m_keys.begin() + qsizetype(open.firstKey);
         const auto first = m_values.begin() + qsizetype(open.firstValue);
         for (auto value = first; value != m_values.end(); ++value, ++key)
-            entries.insert_or_assign(entries.end(), std::move(*key), std::move(*value));
+            entries.emplace_hint(entries.end(), std::move(*key), QVariant())->second = std::move(*value);
         m_keys.erase(m_keys.begin() + qsizetype(open.firstKey), m_keys.end());
         m_values.erase(first, m_values.end());
-        return QVariant(QVariantMap(std::move(entries)));
+        return variantTaking(QVariantMap(std::move(entries)));
     }
 
-    void place(QVariant value)
+    void place(QVariant&& value)
     {
         const Open& top = m_open.back();
         if (top.element == Element::Plist && m_values.size() > top.firstValue)
             return fail();
         m_values.push_back(std::move(value));
-    }
-
-    void text(const char* text, int length)
-    {
-        if (m_failed)
-            return;
-        if (m_leaf)
-            m_text.append(text, size_t(length));
-        else if (!std::all_of(text, text + length, isSpace))
-            fail();  // between values only white space
     }
 
     XML_Parser m_parser;
@@ -383,7 +429,7 @@ private:
     std::vector<QString> m_keys;
     SharedTexts m_texts;
     int m_depth = 0;  // open elements but <plist>
-    std::optional<Element> m_leaf;  // the open element that holds text, if any
+    Element m_leaf = Element::Plist;  // the open leaf, while one is open
     std::string m_text;  // its text so far
     bool m_failed = false;
 };
