@@ -33,6 +33,10 @@ std::optional<QByteArray> readAll(int fd, qint64 expected, qint64 maxSize)
         if (got == 0)
             break;
         filled += got;
+        // A regular file that stops short of the room given, right at the size fstat gave, has
+        // ended there: asking again would only be told so, a system call for every file.
+        if (filled == expected && filled < data.size())
+            break;
     }
     if (filled > maxSize)
         return std::nullopt;
