@@ -32,13 +32,19 @@ struct DocumentKind {
 
 DocumentKind kindOfDocument(const QString& documentPath)
 {
-    static const QHash<QString, QString> typeIdentifiers = {
-        {QStringLiteral("pdf"), QStringLiteral("com.adobe.pdf")},
-        {QStringLiteral("png"), QStringLiteral("public.png")},
+    // The kinds of the documents we ask about. The MIME database is left for others: asking it
+    // costs about as much as reading an Info.plist, once every discovery.
+    static const QHash<QString, std::pair<QString, QString>> known = {
+        {QStringLiteral("pdf"), {QStringLiteral("com.adobe.pdf"), QStringLiteral("application/pdf")}},
+        {QStringLiteral("png"), {QStringLiteral("public.png"), QStringLiteral("image/png")}},
     };
     DocumentKind kind;
     kind.extension = QFileInfo(documentPath).suffix().toLower();
-    kind.typeIdentifier = typeIdentifiers.value(kind.extension);
+    if (const auto found = known.constFind(kind.extension); found != known.cend()) {
+        kind.typeIdentifier = found->first;
+        kind.mimeType = found->second;
+        return kind;
+    }
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(documentPath, QMimeDatabase::MatchExtension);
     if (mime.isValid() && !mime.isDefault())
         kind.mimeType = mime.name();
