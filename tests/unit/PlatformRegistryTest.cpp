@@ -55,9 +55,13 @@ TEST_F(PlatformRegistryTest, MatchesEditorsByExtensionTypeIdentifierOrMimeType)
     makeBundle(folder() + "/D.app", "Editor", "LSItemContentTypes", "public.data");
     makeBundle(folder() + "/E.app", "Editor", "CFBundleTypeExtensions", "txt");
     makeBundle(folder() + "/F.app", "Viewer", "CFBundleTypeExtensions", "pdf");
+    makeBundle(folder() + "/G.app", "Editor", "CFBundleTypeMIMETypes", "image/png");
+    makeBundle(folder() + "/H.app", "Editor", "CFBundleTypeMIMETypes", "text/plain");
     const QStringList expected = {folder() + "/A.app", folder() + "/B.app", folder() + "/C.app"};
     EXPECT_EQ(editors({folder()}), expected);
     EXPECT_EQ(editors({folder()}, "SHOUT.Pdf"), expected);
+    EXPECT_EQ(editors({folder()}, "Picture.png"), QStringList{folder() + "/G.app"});
+    EXPECT_EQ(editors({folder()}, "notes.txt"), (QStringList{folder() + "/E.app", folder() + "/H.app"}));
     EXPECT_TRUE(editors({folder()}, "notes").isEmpty());
 }
 
