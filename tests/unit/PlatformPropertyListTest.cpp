@@ -428,6 +428,7 @@ TEST_F(PlatformPropertyListTest, XmlValuesFollowFoundationsRules)
         {k("<string>b</strin>"), unreadable},
         {k("<vector/>"), unreadable},
         {k("<string>a<b/>c</string>"), unreadable},
+        {k("<string>a<true/></string>"), unreadable},
         {xmlPlist("<dict>x<key>k</key><true/></dict>"), unreadable},
         {"<plist><dict><key>k</key><true/></dict><dict/></plist>", unreadable},
         {"<plist><plist><dict><key>k</key><true/></dict></plist></plist>", unreadable},
