@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
 #include <utility>
 
 namespace Platform {
@@ -14,13 +16,50 @@ namespace {
 
 // Whether something is at `path` and, every link resolved, it lies in the bundle's own
 // Contents/Resources: a link there may lead to another resource, never out of them.
-bool isOwnResource(const QString& path, const QString& bundlePath)
+bool isResolvedOwnResource(const QString& path, const QString& bundlePath)
 {
     const QString resolved = QFileInfo(path).canonicalFilePath();
     if (resolved.isEmpty())
         return false;  // nothing there: no need to resolve the bundle too
     const QString bundle = QFileInfo(bundlePath).canonicalFilePath();
     return !bundle.isEmpty() && resolved.startsWith(bundle + QStringLiteral("/Contents/Resources/"));
+}
+
+enum class Parts { Missing, Plain, Linked };
+
+// What the parts of `below` are, each looked at below the bundle: one missing, one a link (the
+// first found), or all plain files and folders.
+Parts partsBelow(const QString& bundlePath, const QString& below)
+{
+    QString path = bundlePath;
+    for (const QStringView part : QStringView(below).split(QLatin1Char('/'))) {
+        path.append(QLatin1Char('/')).append(part);
+        struct stat info;
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            return Parts::Missing;
+        if (S_ISLNK(info.st_mode))
+            return Parts::Linked;
+    }
+    return Parts::Plain;
+}
+
+// The same for the resource `fileName`, with no part that leaves the folder. Without a link below
+// the bundle the resource lies where its path says: one lstat a part instead of resolving the
+// whole path and the bundle's, a readlink for every folder of each.
+bool isOwnResource(const QString& bundlePath, const QString& fileName)
+{
+    if (bundlePath.isEmpty())
+        return false;
+    const QString below = QStringLiteral("Contents/Resources/") + fileName;
+    switch (partsBelow(bundlePath, below)) {
+    case Parts::Missing:
+        return false;
+    case Parts::Plain:
+        return true;
+    case Parts::Linked:
+        break;
+    }
+    return isResolvedOwnResource(bundlePath + QLatin1Char('/') + below, bundlePath);
 }
 
 }  // namespace
@@ -90,10 +129,9 @@ std::optional<QString> Bundle::pathForResource(const QString& name, const QStrin
         if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
             return std::nullopt;
     }
-    const QString path = resourcePath() + QLatin1Char('/') + fileName;
-    if (!isOwnResource(path, m_path))
+    if (!isOwnResource(m_path, fileName))
         return std::nullopt;
-    return path;
+    return resourcePath() + QLatin1Char('/') + fileName;
 }
 
 std::optional<QString> Bundle::pathForImageResource(const QString& name) const

@@ -83,3 +83,20 @@ TEST(PlatformMainBundleTest, IsTwoFoldersAboveTheExecutable)
     const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     EXPECT_EQ(Bundle::mainBundle().bundlePath(), QDir::cleanPath(QFileInfo(executable).path() + "/../.."));
 }
+
+TEST_F(PlatformBundleTest, ResourcesReachedThroughLinksOutOfTheBundleAreRefused)
+{
+    Fixtures::writeFile(m_folder.filePath("Elsewhere/Contents/Resources/README"), "x");
+    ASSERT_TRUE(QDir().mkpath(m_folder.filePath("Contents.app")));
+    ASSERT_TRUE(QFile::link(m_folder.filePath("Elsewhere/Contents"), m_folder.filePath("Contents.app/Contents")));
+    ASSERT_TRUE(QDir().mkpath(m_folder.filePath("Resources.app/Contents")));
+    ASSERT_TRUE(QFile::link(m_folder.filePath("Elsewhere/Contents/Resources"),
+                            m_folder.filePath("Resources.app/Contents/Resources")));
+    // The bundle's own path may go through a link.
+    ASSERT_TRUE(QFile::link(m_folder.filePath("Elsewhere"), m_folder.filePath("Linked.app")));
+
+    EXPECT_FALSE(Bundle(m_folder.filePath("Contents.app")).pathForResource("README", QString()));
+    EXPECT_FALSE(Bundle(m_folder.filePath("Resources.app")).pathForResource("README", QString()));
+    EXPECT_EQ(Bundle(m_folder.filePath("Linked.app")).pathForResource("README", QString()),
+              m_folder.filePath("Linked.app/Contents/Resources/README"));
+}
