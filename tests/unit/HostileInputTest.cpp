@@ -191,6 +191,14 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     const QString iconIsAPipe = apps + QStringLiteral("/IconIsAPipe.app");
     Fixtures::makeBundle(iconIsAPipe, info);
     makeFifo(iconIsAPipe + QStringLiteral("/Contents/Resources/AppIcon.png"));
+    // An SVG icon that needs fonts and names a pipe: never decoded, so nothing else is opened.
+    info.insert(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon.svg"));
+    const QString iconIsSvg = apps + QStringLiteral("/IconIsSvg.app");
+    Fixtures::makeBundle(iconIsSvg, info);
+    makeFifo(apps + QStringLiteral("/Elsewhere/image"));
+    Fixtures::writeFile(iconIsSvg + QStringLiteral("/Contents/Resources/AppIcon.svg"),
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\"><text y=\"9\">A</text>"
+                        "<image href=\"" + QFile::encodeName(apps) + "/Elsewhere/image\" width=\"9\" height=\"9\"/></svg>");
     const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
     makeFifo(copyIsAPipe + QStringLiteral("/Contents/Plug-ins") + Fixtures::kCopyInfo);
     // Application folders that cannot be listed.
@@ -204,11 +212,12 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     ALAppDelegate& d = scanningDelegate({fileRoot, pipeRoot, danglingRoot, temp.filePath(QStringLiteral("missing"))});
     const QStringList opened = pipesOpenedDuring([&] { d.searchForAcrobat(); });
     EXPECT_TRUE(opened.isEmpty()) << "discovery opened pipes: " << opened.join(QStringLiteral(", ")).toStdString();
-    ASSERT_EQ(pathsOf(d), (QStringList{copyIsAPipe, good, iconIsAPipe}));
+    ASSERT_EQ(pathsOf(d), (QStringList{copyIsAPipe, good, iconIsAPipe, iconIsSvg}));
     const QVariantMap copyRecord = d.acrobatInstances().at(0);
     EXPECT_EQ(copyRecord.value(ALKey::FW).toList().size(), 1) << "the copy is there, its details are not";
     EXPECT_FALSE(copyRecord.value(ALKey::FW).toList().first().toMap().contains(ALKey::Version));
     EXPECT_FALSE(d.acrobatInstances().at(2).contains(ALKey::Icon));
+    EXPECT_FALSE(d.acrobatInstances().at(3).contains(ALKey::Icon));
 }
 
 TEST_F(HostileInputTest, LinkLoopsAreNeitherFollowedNorFatal)
