@@ -35,6 +35,12 @@ public:
     // an XML file within the size limit can hold, and no more text and data bytes than that.
     static constexpr quint64 kMaxBinaryValues = 1 << 17;
     static constexpr quint64 kMaxBinaryExpandedBytes = quint64(kMaxFileSize);
+    // What one discovery keeps of all the files it read (PropertyListCache): the dictionaries of
+    // files up to kMaxCachedFileSize each and kMaxCachedBytes together, which decode to some
+    // eight times their bytes at most. Any other file is read again when it is asked for, so that
+    // crafted files cost their memory one at a time, never all together.
+    static constexpr qint64 kMaxCachedFileSize = 64 * 1024;
+    static constexpr qint64 kMaxCachedBytes = 4 * 1024 * 1024;
 
     static std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString& path);
     static std::optional<QVariantMap> dictionaryFromData(const QByteArray& data);

@@ -37,6 +37,22 @@ struct Entry {
 struct Cache {
     int scopes = 0;
     QHash<QString, Entry> entries;
+    // The file sizes of the entries kept.
+    qint64 keptBytes = 0;
+
+    // Keeps what was read, within the bounds; what was kept of an earlier version goes.
+    void keep(const QString& path, Entry entry)
+    {
+        if (const auto found = entries.find(path); found != entries.end()) {
+            keptBytes -= found->identity.size;
+            entries.erase(found);
+        }
+        const qint64 size = entry.identity.size;
+        if (size > PropertyList::kMaxCachedFileSize || keptBytes + size > PropertyList::kMaxCachedBytes)
+            return;
+        keptBytes += size;
+        entries.insert(path, std::move(entry));
+    }
 };
 
 thread_local std::unique_ptr<Cache> current;
@@ -72,7 +88,7 @@ std::optional<QVariantMap> PropertyListCache::dictionaryWithContentsOfFile(const
     // The read checks the file by this same look and then by its descriptor.
     const std::optional<QByteArray> data = readRegularFile(name, info, PropertyList::kMaxFileSize);
     std::optional<QVariantMap> dictionary = data ? PropertyList::dictionaryFromData(*data) : std::nullopt;
-    current->entries.insert(path, Entry{identity, dictionary});
+    current->keep(path, Entry{identity, dictionary});
     return dictionary;
 }
 
