@@ -2,10 +2,10 @@
 
 #include "Platform/MacRoman.h"
 #include "Platform/PropertyList.h"
+#include "Platform/SaltedHash.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QHashFunctions>
 #include <QRandomGenerator>
 #include <QTime>
 #include <QVariantList>
@@ -222,16 +222,7 @@ private:
     static constexpr size_t kMaxLength = 64;
     static constexpr size_t kMaxTexts = 1024;
 
-    // Salted, so that no file can choose texts that collide.
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const
-        {
-            return qHash(QByteArrayView(text.data(), qsizetype(text.size())), seed);
-        }
-        size_t seed;
-    };
-    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts{0, Hash{QHashSeed::globalSeed()}};
+    std::unordered_map<std::string, QString, SaltedTextHash, std::equal_to<>> m_texts;
     QString m_long;
 };
 
