@@ -5,7 +5,8 @@ namespace Platform {
 namespace {
 
 // Bytes 0x80 to 0xFF, as Apple maps them today (0xDB is the euro sign, 0xF0 the Apple logo in
-// the private use area); the lower half is ASCII.
+// the private use area), eight a row as code charts show them; the lower half is ASCII.
+// clang-format off
 constexpr char16_t kUpperHalf[128] = {
     0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1,
     0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8,
@@ -24,6 +25,7 @@ constexpr char16_t kUpperHalf[128] = {
     0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
 };
+// clang-format on
 
 }  // namespace
 

@@ -8,8 +8,8 @@
 #include <QFile>
 
 #include <memory>
-#include <unordered_map>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace Platform {
 

@@ -275,7 +275,8 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     makeFifo(apps + QStringLiteral("/Elsewhere/image"));
     Fixtures::writeFile(iconIsSvg + QStringLiteral("/Contents/Resources/AppIcon.svg"),
                         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\"><text y=\"9\">A</text>"
-                        "<image href=\"" + QFile::encodeName(apps) + "/Elsewhere/image\" width=\"9\" height=\"9\"/></svg>");
+                        "<image href=\""
+                            + QFile::encodeName(apps) + "/Elsewhere/image\" width=\"9\" height=\"9\"/></svg>");
     const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
     makeFifo(copyIsAPipe + QStringLiteral("/Contents/Plug-ins") + Fixtures::kCopyInfo);
     // Application folders that cannot be listed.
