@@ -199,7 +199,7 @@ std::optional<QVariantMap> ALAppDelegate::acrobatInstanceRecord(const QString& a
     QVariantMap record;
     record.insert(ALKey::Title, format(QStringLiteral("%@ %@"), {stringEntry(info, kNameKey), version}));
     record.insert(ALKey::Path, applicationPath);
-    if (const auto icon = AppIcon::appIcon(*bundle))
+    if (const auto icon = m_decodesIcons ? AppIcon::appIcon(*bundle) : std::nullopt)
         record.insert(ALKey::Icon, *icon);
     const QString caption = copies.isEmpty()
         ? QStringLiteral("Install")

@@ -52,6 +52,9 @@ public:
 
     // Discovery.
     void searchForAcrobat();
+    // Whether records carry the application's icon; a run without a window has no use for it
+    // and decodes no image.
+    void setDecodesIcons(bool decodes) { m_decodesIcons = decodes; }
     QSet<QString> installationSnapshot(const QList<QVariantMap>& instances) const;
 
     // Where each Acrobat version loads plug-ins from. Discovery and the action reach the folder
@@ -95,6 +98,7 @@ private:
     Platform::Services m_services;
     QList<QVariantMap> m_acrobatInstances;
     std::optional<QSet<QString>> m_startingSnapshot;
+    bool m_decodesIcons = true;
     // The window description's, not ours: each reads as null once its widget is gone.
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_versionLabel;

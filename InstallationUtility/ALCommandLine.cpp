@@ -153,6 +153,7 @@ int ALCommandLine::run(const ALCommandLineRequest& request)
 int ALCommandLine::list(bool json)
 {
     ALAppDelegate delegate(*m_servicesFor(std::nullopt));
+    delegate.setDecodesIcons(false);
     delegate.searchForAcrobat();
     QJsonArray rows;
     for (const QVariantMap& instance : delegate.acrobatInstances()) {
@@ -198,6 +199,7 @@ int ALCommandLine::forUser(const ALCommandLineRequest& request, const std::optio
     if (request.noPrompt)
         services->administratorShell = std::make_shared<NoPromptShell>();
     ALAppDelegate delegate(std::move(*services));
+    delegate.setDecodesIcons(false);
     delegate.searchForAcrobat();
     if (delegate.acrobatInstances().isEmpty()) {
         m_err << kNoAcrobatMessage << Qt::endl;

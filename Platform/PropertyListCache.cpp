@@ -3,12 +3,13 @@
 #include "Platform/FileTimes.h"
 #include "Platform/PropertyList.h"
 #include "Platform/RegularFile.h"
+#include "Platform/SaltedHash.h"
 
 #include <QFile>
-#include <QHash>
 
 #include <memory>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace Platform {
 
@@ -36,7 +37,23 @@ struct Entry {
 
 struct Cache {
     int scopes = 0;
-    QHash<QString, Entry> entries;
+    std::unordered_map<QString, Entry, SaltedTextHash> entries;
+    // The file sizes of the entries kept.
+    qint64 keptBytes = 0;
+
+    // Keeps what was read, within the bounds; what was kept of an earlier version goes.
+    void keep(const QString& path, Entry entry)
+    {
+        if (const auto found = entries.find(path); found != entries.end()) {
+            keptBytes -= found->second.identity.size;
+            entries.erase(found);
+        }
+        const qint64 size = entry.identity.size;
+        if (size > PropertyList::kMaxCachedFileSize || keptBytes + size > PropertyList::kMaxCachedBytes)
+            return;
+        keptBytes += size;
+        entries.emplace(path, std::move(entry));
+    }
 };
 
 thread_local std::unique_ptr<Cache> current;
@@ -66,13 +83,13 @@ std::optional<QVariantMap> PropertyListCache::dictionaryWithContentsOfFile(const
         return std::nullopt;
     // Taken before reading: a file replaced meanwhile is then found changed at the next look.
     const FileIdentity identity{info.st_dev, info.st_ino, info.st_size, modificationTime(info), changeTime(info)};
-    const auto found = current->entries.constFind(path);
-    if (found != current->entries.cend() && found->identity == identity)
-        return found->dictionary;
+    const auto found = current->entries.find(path);
+    if (found != current->entries.end() && found->second.identity == identity)
+        return found->second.dictionary;
     // The read checks the file by this same look and then by its descriptor.
     const std::optional<QByteArray> data = readRegularFile(name, info, PropertyList::kMaxFileSize);
     std::optional<QVariantMap> dictionary = data ? PropertyList::dictionaryFromData(*data) : std::nullopt;
-    current->entries.insert(path, Entry{identity, dictionary});
+    current->keep(path, Entry{identity, dictionary});
     return dictionary;
 }
 

@@ -8,8 +8,9 @@ namespace Platform {
 
 // Lets one discovery read each Info.plist once although several parts of it ask for the same
 // file. Files are kept only while a Scope is open on the calling thread, and only as long as
-// the file is the same one (device, inode, size, modification and change times); when the
-// outermost Scope closes everything is forgotten, so the next discovery reads every file anew.
+// the file is the same one (device, inode, size, modification and change times), and within the
+// bounds that PropertyList states; when the outermost Scope closes everything is forgotten, so
+// the next discovery reads every file anew.
 class PropertyListCache {
 public:
     class Scope {

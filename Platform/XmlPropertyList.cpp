@@ -1,10 +1,11 @@
 #include "Platform/XmlPropertyList.h"
 
+#include "Platform/MacRoman.h"
 #include "Platform/PropertyList.h"
+#include "Platform/SaltedHash.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QHashFunctions>
 #include <QRandomGenerator>
 #include <QTime>
 #include <QVariantList>
@@ -21,6 +22,7 @@
 #include <stdlib.h>
 #include <string>
 #include <string_view>
+#include <strings.h>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -80,26 +82,48 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// The digit's value in base 16, or -1 when it is none.
+int hexDigitValue(char c)
+{
+    if (isDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The digits' value in base 10 or 16; none when one is no digit or the value needs over 64 bits.
+std::optional<quint64> magnitudeOf(QByteArrayView digits, quint64 base)
+{
+    if (digits.isEmpty())
+        return std::nullopt;
+    quint64 magnitude = 0;
+    for (const char c : digits) {
+        const int digit = base == 16 ? hexDigitValue(c) : isDigit(c) ? c - '0' : -1;
+        if (digit < 0 || magnitude > (std::numeric_limits<quint64>::max() - quint64(digit)) / base)
+            return std::nullopt;
+        magnitude = magnitude * base + quint64(digit);
+    }
+    return magnitude;
+}
+
 std::optional<QVariant> integerValue(QByteArrayView text)
 {
     const bool negative = text.startsWith('-');
     if (negative || text.startsWith('+'))
         text = text.sliced(1);
-    if (text.isEmpty())
+    const bool hex = text.startsWith("0x") || text.startsWith("0X");
+    const std::optional<quint64> magnitude = magnitudeOf(hex ? text.sliced(2) : text, hex ? 16 : 10);
+    if (!magnitude)
         return std::nullopt;
-    quint64 magnitude = 0;
-    for (const char c : text) {
-        const quint64 digit = quint64(c - '0');
-        if (!isDigit(c) || magnitude > (std::numeric_limits<quint64>::max() - digit) / 10)
-            return std::nullopt;
-        magnitude = magnitude * 10 + digit;
-    }
     constexpr quint64 kSignedMax = quint64(std::numeric_limits<qint64>::max());
     if (!negative)
-        return magnitude <= kSignedMax ? QVariant(qlonglong(magnitude)) : QVariant(qulonglong(magnitude));
-    if (magnitude > kSignedMax + 1)
+        return *magnitude <= kSignedMax ? QVariant(qlonglong(*magnitude)) : QVariant(qulonglong(*magnitude));
+    if (*magnitude > kSignedMax + 1)
         return std::nullopt;
-    return QVariant(qlonglong(0 - magnitude));
+    return QVariant(qlonglong(0 - *magnitude));
 }
 
 std::optional<QVariant> realValue(QByteArrayView text)
@@ -198,16 +222,7 @@ private:
     static constexpr size_t kMaxLength = 64;
     static constexpr size_t kMaxTexts = 1024;
 
-    // Salted, so that no file can choose texts that collide.
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const
-        {
-            return qHash(QByteArrayView(text.data(), qsizetype(text.size())), seed);
-        }
-        size_t seed;
-    };
-    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts{0, Hash{QHashSeed::globalSeed()}};
+    std::unordered_map<std::string, QString, SaltedTextHash, std::equal_to<>> m_texts;
     QString m_long;
 };
 
@@ -246,7 +261,8 @@ public:
             return std::nullopt;
         m_busy = true;
         prepare();
-        const bool parsed = XML_Parse(m_parser, data.constData(), int(data.size()), XML_TRUE) == XML_STATUS_OK
+        const bool parsed =
+            (XML_Parse(m_parser, data.constData(), int(data.size()), XML_TRUE) == XML_STATUS_OK || m_ended)
             && !m_failed;
         std::optional<QVariant> root;
         if (parsed && m_values.size() == 1)
@@ -312,9 +328,31 @@ private:
                                     const XML_Char*, const XML_Char*, const XML_Char*) { reader(self).fail(); });
         // A reference to an entity the document leaves to an outside file that is never read.
         XML_SetSkippedEntityHandler(m_parser, [](void* self, const XML_Char*, int) { reader(self).fail(); });
+        XML_SetUnknownEncodingHandler(m_parser, macRomanEncoding, nullptr);
         m_open.push_back({Element::Plist, 0, 0});
         m_depth = 0;
         m_failed = false;
+        m_ended = false;
+    }
+
+    // Expat knows UTF-8, UTF-16, ISO-8859-1 and ASCII; older property lists may say "macintosh".
+    static int macRomanEncoding(void*, const XML_Char* name, XML_Encoding* info)
+    {
+        if (!name || strcasecmp(name, "macintosh") != 0)
+            return XML_STATUS_ERROR;
+        for (int byte = 0; byte < 256; ++byte)
+            info->map[byte] = macRomanToUnicode(static_cast<unsigned char>(byte));
+        info->data = nullptr;
+        info->convert = nullptr;
+        info->release = nullptr;
+        return XML_STATUS_OK;
+    }
+
+    // Foundation reads nothing after the root's </plist>: neither do we, whatever follows.
+    void endDocument()
+    {
+        m_ended = true;
+        XML_StopParser(m_parser, XML_FALSE);
     }
 
     // Stops at the first error; expat may still deliver what it had begun, which is ignored.
@@ -367,7 +405,7 @@ private:
         m_open.pop_back();
         // The root value stays where it is, the document's one value.
         if (open.element == Element::Plist)
-            return m_values.size() - open.firstValue == 1 ? void() : fail();
+            return m_values.size() - open.firstValue == 1 ? endDocument() : fail();
         --m_depth;
         if (open.element == Element::Array)
             return place(takeList(open));
@@ -432,6 +470,7 @@ private:
     Element m_leaf = Element::Plist;  // the open leaf, while one is open
     std::string m_text;  // its text so far
     bool m_failed = false;
+    bool m_ended = false;  // the root's </plist> came
 };
 
 // Files larger than this get a parser of their own, so that what one large file made the

@@ -4,6 +4,7 @@
 #include "Platform/FileTimes.h"
 #include "Platform/FolderScanRegistry.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -168,21 +169,50 @@ TEST_F(DiscoveryTest, SeveralCopiesAreListedInFolderOrderAndTheCaptionShowsTheLa
     EXPECT_EQ(captionOf(d.acrobatInstances().first()), QStringLiteral("Uninstall (2.4)")) << "the last, not the newest";
 }
 
-TEST_F(DiscoveryTest, IconIsLoadedFromTheBundlesIconFile)
+TEST_F(DiscoveryTest, IconIsLoadedFromTheBundlesIconFileAtRowSize)
 {
+    const auto encoded = [](QSize size, const char* format) {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format)) << format;
+        return buffer.data();
+    };
+    const struct {
+        const char* name;
+        QByteArray content;
+        QSize loaded;  // invalid: no icon
+    } cases[] = {
+        {"AppIcon.png", encoded({8, 8}, "png"), {8, 8}},
+        // Decoded, then held at the size a row shows, not at 64 MB.
+        {"AppIcon.png", encoded({4096, 4096}, "png"), {128, 128}},
+        {"AppIcon.png", encoded({4097, 4096}, "png"), {}},
+        {"AppIcon.icns", encoded({256, 256}, "icns"), {128, 128}},
+        // Only PNG and ICNS, whatever the name says.
+        {"AppIcon.png", encoded({8, 8}, "bmp"), {}},
+        {"AppIcon.icns", encoded({8, 8}, "xpm"), {}},
+    };
     const QString path = addAcrobat(QStringLiteral("Icon.app"), QStringLiteral("15"));
-    QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("15"));
-    info.insert(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon.png"));
-    Fixtures::makeBundle(path, info);
-    QImage image(8, 8, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QDir().mkpath(path + QStringLiteral("/Contents/Resources"));
-    ASSERT_TRUE(image.save(path + QStringLiteral("/Contents/Resources/AppIcon.png")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + std::to_string(c.content.size()));
+        QVariantMap info = Fixtures::acrobatInfo(QStringLiteral("Adobe Acrobat Pro"), QStringLiteral("15"));
+        info.insert(QStringLiteral("CFBundleIconFile"), QLatin1String(c.name));
+        Fixtures::makeBundle(path, info);
+        Fixtures::writeFile(path + QStringLiteral("/Contents/Resources/") + QLatin1String(c.name), c.content);
 
-    ALAppDelegate& d = makeDelegate();
-    d.searchForAcrobat();
-    ASSERT_EQ(d.acrobatInstances().size(), 1);
-    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::Icon).value<QImage>().size(), QSize(8, 8));
+        ALAppDelegate& d = makeDelegate();
+        d.searchForAcrobat();
+        ASSERT_EQ(d.acrobatInstances().size(), 1);
+        const QVariantMap& record = d.acrobatInstances().first();
+        EXPECT_EQ(record.contains(ALKey::Icon), c.loaded.isValid());
+        if (c.loaded.isValid()) {
+            EXPECT_EQ(record.value(ALKey::Icon).value<QImage>().size(), c.loaded);
+        }
+        d.setDecodesIcons(false);
+        d.searchForAcrobat();
+        EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::Icon)) << "the command line's discovery";
+    }
 }
 
 TEST_F(DiscoveryTest, SnapshotIsTakenOnceAndTheListObjectStays)

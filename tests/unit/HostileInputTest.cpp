@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -99,6 +100,82 @@ namespace {
 using Fixtures::arrayObject;
 using Fixtures::asciiObject;
 using Fixtures::bigEndian;
+
+#if defined(__SANITIZE_ADDRESS__)
+#define FOLDWISE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FOLDWISE_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+const QByteArray kAcrobatIdentity = "<key>CFBundleIdentifier</key><string>com.adobe.Acrobat.Pro</string>"
+                                    "<key>CFBundleName</key><string>Adobe Acrobat Pro</string>"
+                                    "<key>CFBundleShortVersionString</key><string>17.0</string>";
+
+QByteArray xmlAcrobatInfo(const QByteArray& more)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + kAcrobatIdentity + more
+        + "</dict></plist>\n";
+}
+
+// A binary Acrobat Info.plist of `count` keys, nearly all of them filler sharing one value.
+QByteArray manyKeysBinaryAcrobatInfo(quint64 count)
+{
+    std::vector<QByteArray> objects{QByteArray()};
+    QByteArray keyRefs, valueRefs;
+    const QByteArray identity[][2] = {{"CFBundleIdentifier", "com.adobe.Acrobat.Pro"},
+                                      {"CFBundleName", "Adobe Acrobat Pro"},
+                                      {"CFBundleShortVersionString", "17.0"}};
+    for (const auto& [key, value] : identity) {
+        keyRefs += bigEndian(objects.size(), 4);
+        objects.push_back(asciiObject(key));
+        valueRefs += bigEndian(objects.size(), 4);
+        objects.push_back(asciiObject(value));
+    }
+    const quint64 filler = objects.size() - 1;
+    for (quint64 i = 3; i < count; ++i) {
+        keyRefs += bigEndian(objects.size(), 4);
+        objects.push_back(asciiObject("k" + QByteArray::number(i)));
+        valueRefs += bigEndian(filler, 4);
+    }
+    objects[0] = "\xDF\x12" + bigEndian(count, 4) + keyRefs + valueRefs;
+    return Fixtures::binaryPlistOf(objects);
+}
+
+// How much more than its size when called the process held at its peak, in KB, while `work`
+// ran in a child of it; none when the peak cannot be measured here. The child starts with its
+// peak reset to what it holds, so what earlier tests held does not count.
+std::optional<long> peakGrowthKb(const std::function<void()>& work)
+{
+    int pipe[2];
+    if (::pipe(pipe) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(300);
+        const int clear = ::open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+        long grown = -1;
+        rusage before{}, after{};
+        if (clear >= 0 && ::write(clear, "5", 1) == 1 && ::getrusage(RUSAGE_SELF, &before) == 0) {
+            work();
+            if (::getrusage(RUSAGE_SELF, &after) == 0)
+                grown = after.ru_maxrss - before.ru_maxrss;
+        }
+        const bool written = ::write(pipe[1], &grown, sizeof grown) == sizeof grown;
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    long grown = -1;
+    const bool read = child > 0 && ::read(pipe[0], &grown, sizeof grown) == sizeof grown;
+    ::close(pipe[0]);
+    int status = 0;
+    if (child > 0)
+        ::waitpid(child, &status, 0);
+    if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || grown < 0)
+        return std::nullopt;
+    return grown;
+}
 
 // A binary Acrobat Info.plist whose "Deep" entry is `levels` arrays, each inside the last.
 QByteArray deepBinaryAcrobatInfo(int levels)
@@ -191,6 +268,15 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     const QString iconIsAPipe = apps + QStringLiteral("/IconIsAPipe.app");
     Fixtures::makeBundle(iconIsAPipe, info);
     makeFifo(iconIsAPipe + QStringLiteral("/Contents/Resources/AppIcon.png"));
+    // An SVG icon that needs fonts and names a pipe: never decoded, so nothing else is opened.
+    info.insert(QStringLiteral("CFBundleIconFile"), QStringLiteral("AppIcon.svg"));
+    const QString iconIsSvg = apps + QStringLiteral("/IconIsSvg.app");
+    Fixtures::makeBundle(iconIsSvg, info);
+    makeFifo(apps + QStringLiteral("/Elsewhere/image"));
+    Fixtures::writeFile(iconIsSvg + QStringLiteral("/Contents/Resources/AppIcon.svg"),
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\"><text y=\"9\">A</text>"
+                        "<image href=\""
+                            + QFile::encodeName(apps) + "/Elsewhere/image\" width=\"9\" height=\"9\"/></svg>");
     const QString copyIsAPipe = acrobat(QStringLiteral("CopyIsAPipe.app"), QStringLiteral("11.0"));
     makeFifo(copyIsAPipe + QStringLiteral("/Contents/Plug-ins") + Fixtures::kCopyInfo);
     // Application folders that cannot be listed.
@@ -204,11 +290,12 @@ TEST_F(HostileInputTest, EntriesThatAreNotWhatTheyClaimAreSkippedWithoutBlocking
     ALAppDelegate& d = scanningDelegate({fileRoot, pipeRoot, danglingRoot, temp.filePath(QStringLiteral("missing"))});
     const QStringList opened = pipesOpenedDuring([&] { d.searchForAcrobat(); });
     EXPECT_TRUE(opened.isEmpty()) << "discovery opened pipes: " << opened.join(QStringLiteral(", ")).toStdString();
-    ASSERT_EQ(pathsOf(d), (QStringList{copyIsAPipe, good, iconIsAPipe}));
+    ASSERT_EQ(pathsOf(d), (QStringList{copyIsAPipe, good, iconIsAPipe, iconIsSvg}));
     const QVariantMap copyRecord = d.acrobatInstances().at(0);
     EXPECT_EQ(copyRecord.value(ALKey::FW).toList().size(), 1) << "the copy is there, its details are not";
     EXPECT_FALSE(copyRecord.value(ALKey::FW).toList().first().toMap().contains(ALKey::Version));
     EXPECT_FALSE(d.acrobatInstances().at(2).contains(ALKey::Icon));
+    EXPECT_FALSE(d.acrobatInstances().at(3).contains(ALKey::Icon));
 }
 
 TEST_F(HostileInputTest, LinkLoopsAreNeitherFollowedNorFatal)
@@ -284,6 +371,35 @@ TEST_F(HostileInputTest, DamagedPropertyListsCostOnlyTheirOwnBundle)
     ALAppDelegate& direct = makeDelegate();
     direct.searchForAcrobat();
     EXPECT_EQ(pathsOf(direct), QStringList{shallowBinary});
+}
+
+TEST_F(HostileInputTest, CraftedPropertyListsCostTheirMemoryOneAtATime)
+{
+    // Each within what one file may hold, and many times its size in memory.
+    QByteArray manyXmlKeys;
+    for (int i = 0; i < 40'000; ++i)
+        manyXmlKeys += "<key>k" + QByteArray::number(i) + "</key><true/>";
+    const QByteArray crafted[] = {
+        manyKeysBinaryAcrobatInfo(50'000),
+        xmlAcrobatInfo(manyXmlKeys),
+        xmlAcrobatInfo("<key>Long</key><string>" + QByteArray(Platform::PropertyList::kMaxFileSize - 1024, 'x')
+                       + "</string>"),
+    };
+    for (int i = 0; i < 100; ++i) {
+        const QString path = apps + QStringLiteral("/Crafted %1.app").arg(i);
+        Fixtures::writeFile(path + QStringLiteral("/Contents/Info.plist"), crafted[i % 3]);
+        fakes.registry->applications.append(path);
+    }
+    ALAppDelegate& d = makeDelegate();
+    const std::optional<long> grownKb = peakGrowthKb([&] {
+        d.searchForAcrobat();
+        if (d.acrobatInstances().size() != 100)
+            ::_exit(2);
+    });
+    ASSERT_TRUE(grownKb.has_value()) << "discovery did not find every bundle, or the peak cannot be measured";
+#ifndef FOLDWISE_ADDRESS_SANITIZER  // its quarantine keeps what was freed
+    EXPECT_LT(*grownKb, 128 * 1024);
+#endif
 }
 
 TEST_F(HostileInputTest, NamesThatAreNotUtf8AreSkippedAndTheRestIsFound)

@@ -370,6 +370,10 @@ TEST_F(PlatformPropertyListTest, XmlValuesFollowFoundationsRules)
         {"\xEF\xBB\xBF" + plain, cafe},
         {utf16(QStringConverter::Utf16LE), cafe},
         {utf16(QStringConverter::Utf16BE), cafe},
+        {"<?xml version=\"1.0\" encoding=\"macintosh\"?><plist><dict><key>k</key><string>caf\x8e \xdb</string>"
+         "</dict></plist>",
+         QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac")},
+        {"<?xml version=\"1.0\" encoding=\"x-unknown\"?>" + plain, unreadable},
         {"<dict><key>k</key><string>bare</string></dict>", QStringLiteral("bare")},
         {"<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
          "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"
@@ -384,7 +388,7 @@ TEST_F(PlatformPropertyListTest, XmlValuesFollowFoundationsRules)
         {k("<string>a\r\nb\rc&#13;</string>"), QStringLiteral("a\nb\nc\r")},
         {k("<string>&#93;]&gt;<!-- - --><![CDATA[<&>]]>&#x4E2D;</string>"), QString::fromUtf8("]]><&>\xe4\xb8\xad")},
         {k("<string/>"), QString()},
-        // Integers: base 10, a sign, 64 bits, unsigned above 2^63 - 1.
+        // Integers: base 10 or 16, a sign, 64 bits, unsigned above 2^63 - 1.
         {k("<integer>0123</integer>"), qlonglong(123)},
         {k("<integer> +42\n</integer>"), qlonglong(42)},
         {k("<integer>-0</integer>"), qlonglong(0)},
@@ -397,7 +401,15 @@ TEST_F(PlatformPropertyListTest, XmlValuesFollowFoundationsRules)
         {k("<integer>42xy</integer>"), unreadable},
         {k("<integer>%d</integer>"), unreadable},
         {k("<integer>${VAR}</integer>"), unreadable},
-        {k("<integer>0x10</integer>"), unreadable},
+        {k("<integer>0x1f</integer>"), qlonglong(31)},
+        {k("<integer> -0XA0\n</integer>"), qlonglong(-160)},
+        {k("<integer>0xFFFFFFFFFFFFFFFF</integer>"), std::numeric_limits<qulonglong>::max()},
+        {k("<integer>-0x8000000000000000</integer>"), std::numeric_limits<qlonglong>::min()},
+        {k("<integer>0x10000000000000000</integer>"), unreadable},
+        {k("<integer>0x</integer>"), unreadable},
+        {k("<integer>0x1g</integer>"), unreadable},
+        {k("<integer>x10</integer>"), unreadable},
+        {k("<integer>0b10</integer>"), unreadable},
         {k("<integer>4 2</integer>"), unreadable},
         {k("<integer/>"), unreadable},
         {k("<integer>-</integer>"), unreadable},
@@ -433,7 +445,9 @@ TEST_F(PlatformPropertyListTest, XmlValuesFollowFoundationsRules)
         {"<plist><dict><key>k</key><true/></dict><dict/></plist>", unreadable},
         {"<plist><plist><dict><key>k</key><true/></dict></plist></plist>", unreadable},
         {xmlPlist("<dict><key>k</key><true/></dict>") + "<!-- after -->", true},
-        {xmlPlist("<dict><key>k</key><true/></dict>") + "x", unreadable},
+        // Whatever follows the root's </plist> is not read, as Foundation does.
+        {xmlPlist("<dict><key>k</key><true/></dict>") + "x <not/> </well>", true},
+        {"<dict><key>k</key><true/></dict>x", unreadable},
     });
 }
 
