@@ -69,15 +69,18 @@ bool isLackOfRights(const Platform::FileError& error)
     return (error.code == EACCES || error.code == EPERM) && error.inHoldingFolder && !error.leftBehind;
 }
 
-// Why root must not be asked to act on the item at a real path: someone else could change the
-// folder that holds it, or (for a copy) something already stands where the copy would go.
+// Why root must not be asked to act on the item at a real path, in words for the user: someone
+// else could change the folder that holds it, or (for a copy) something may stand where the copy
+// would go.
 std::optional<QString> rootRefusal(Platform::FileManager& files, const QString& realPath, bool creating)
 {
     if (auto reason = Platform::whyOthersCanChange(QFileInfo(realPath).path()))
         return reason;
     Platform::FileError taken;
     if (creating && !files.nothingAtPath(realPath, &taken))
-        return taken.description;
+        return format(QStringLiteral("%@, so the installer will not ask for administrator rights to copy there. An "
+                                     "administrator can clear the way, or install Foldwise from a root shell."),
+                      {taken.description});
     return std::nullopt;
 }
 
@@ -338,7 +341,7 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
     if (!realDestination)
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(files, *realDestination, true))
-        return reported(false, format(QStringLiteral("%@; %@"), {plain.description, refusal}), errorDescription);
+        return declined(*refusal, errorDescription);
     std::optional<QString> output;
     std::optional<QString> description;
     if (runProcessAsAdministrator(QStringLiteral("cp"),
@@ -367,12 +370,18 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     if (!realPath)
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(files, *realPath, false))
-        return reported(false, format(QStringLiteral("%@; %@"), {plain.description, refusal}), errorDescription);
+        return declined(*refusal, errorDescription);
     std::optional<QString> output;
     std::optional<QString> description;
     const bool removed = runProcessAsAdministrator(
         QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(*realPath)}, &output, &description);
     return reported(removed, description, errorDescription);
+}
+
+bool ALAppDelegate::declined(const QString& refusal, std::optional<QString>* errorDescription)
+{
+    m_lastRefusal = refusal;
+    return reported(false, refusal, errorDescription);
 }
 
 // ---- The row button's action ----------------------------------------------------------------
@@ -393,10 +402,15 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         return ALActionOutcome::acrobatRunning;
     }
     std::optional<QString> errorDescription;
+    m_lastRefusal.reset();
     const bool done = instance.contains(ALKey::FW) ? removePlugin(instance, &errorDescription)
                                                    : installPlugin(instance, &errorDescription);
     if (errorDescription) {
-        showError(kNoAccessMessage);
+        // Where root was not asked, nothing but the reason tells the user what to do about it.
+        if (errorDescription == m_lastRefusal)
+            m_services.alerts->runAlertPanelWithInformativeText(kErrorTitle, kNoAccessMessage, *errorDescription, kOK);
+        else
+            showError(kNoAccessMessage);
         m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
     }
     searchForAcrobat();
@@ -420,14 +434,15 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     bool installed = false;
     if (!plugin) {
         // Never ask for a password to copy something that is not there.
-        reported(false,
-                 format(QStringLiteral("The plug-in to install is missing: %@"),
-                        {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)}),
-                 errorDescription);
+        reported(false, whyPluginIsMissing(), errorDescription);
     } else {
         WaitCursor busy;
         for (const QString& folder : pluginsFoldersForAcrobatPath(acrobatPath, version)) {
-            if (!m_services.fileManager->fileExistsAtPath(folder))
+            Platform::FileError unknown;
+            const std::optional<bool> exists = m_services.fileManager->existenceAtPath(folder, &unknown);
+            if (!exists)
+                reported(false, unknown.description, errorDescription);
+            if (!exists.value_or(false))
                 continue;
             if (rootCopyFile(*plugin, pluginPathFromFolderPath(folder), errorDescription)) {
                 installed = true;
@@ -438,6 +453,18 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     if (!installed)
         showError(keepsPluginsInItsBundle(version) ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
     return installed;
+}
+
+QString ALAppDelegate::whyPluginIsMissing() const
+{
+    const QString expected = appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName);
+    Platform::FileError unknown;
+    const std::optional<bool> exists = m_services.fileManager->existenceAtPath(expected, &unknown);
+    if (!exists)
+        return format(QStringLiteral("The plug-in to install cannot be read: %@"), {unknown.description});
+    if (*exists)
+        return format(QStringLiteral("The plug-in to install leads out of the installer: %@"), {expected});
+    return format(QStringLiteral("The plug-in to install is missing: %@"), {expected});
 }
 
 bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)

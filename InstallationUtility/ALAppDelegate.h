@@ -90,6 +90,9 @@ private:
     void resizeWindowToRecords();
     bool installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
     bool removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    QString whyPluginIsMissing() const;
+    // Fails an operation for which root is not asked, keeping the reason for the access alert.
+    bool declined(const QString& refusal, std::optional<QString>* errorDescription);
     void showError(const QString& message);
 
     Platform::Services m_services;
@@ -99,4 +102,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_versionLabel;
     QPointer<Platform::TableView> m_table;
+    // Why root was last not asked during the action under way; the access alert shows it when
+    // it is what the action ends with.
+    std::optional<QString> m_lastRefusal;
 };

@@ -104,6 +104,16 @@ bool LocalFileManager::fileExistsAtPath(const QString& path)
     return !path.isEmpty() && ::stat(toPath(path).c_str(), &info) == 0;
 }
 
+std::optional<bool> LocalFileManager::existenceAtPath(const QString& path, FileError* error)
+{
+    struct stat info;
+    const int code = path.isEmpty() ? ENOENT : ::stat(toPath(path).c_str(), &info) == 0 ? 0 : errno;
+    if (code == 0 || code == ENOENT)
+        return code == 0;
+    report(error, code, QStringLiteral("Could not tell whether anything is at %1: %2").arg(shown(toPath(path)), reason(code)));
+    return std::nullopt;
+}
+
 bool LocalFileManager::nothingAtPath(const QString& path, FileError* error)
 {
     struct stat info;

@@ -27,6 +27,10 @@ public:
     virtual ~FileManager() = default;
     // Whether anything (file, folder, link to an existing item) is at the path.
     virtual bool fileExistsAtPath(const QString& path) = 0;
+    // The same, links followed, but only the system's "no such entry" counts as nothing there:
+    // none, described in `error`, when it cannot tell (an I/O error, a folder on the way that
+    // may not be searched, a file where a folder should be).
+    virtual std::optional<bool> existenceAtPath(const QString& path, FileError* error = nullptr) = 0;
     // Whether nothing at all is at the path itself: true only when the system answers that there
     // is no such entry. An item, a dangling link or a folder on the way that may not be searched
     // all answer false, described in `error`. Links are not followed.
@@ -48,6 +52,7 @@ public:
 class LocalFileManager : public FileManager {
 public:
     bool fileExistsAtPath(const QString& path) override;
+    std::optional<bool> existenceAtPath(const QString& path, FileError* error = nullptr) override;
     bool nothingAtPath(const QString& path, FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
     bool removeItem(const QString& path, FileError* error = nullptr) override;

@@ -21,9 +21,12 @@ public:
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     // Each stands for a refusal of the folder that holds the item.
     QHash<QString, int> failureCodes;
+    // Paths whose existence cannot be told, with the error number the look-up gives.
+    QHash<QString, int> failingLookups;
     QStringList copies;  // every copy asked for, "source -> destination"
     QStringList removals;
 
+    std::optional<bool> existenceAtPath(const QString& path, Platform::FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
     bool removeItem(const QString& path, Platform::FileError* error = nullptr) override;
 
@@ -49,10 +52,13 @@ class RecordingAlerts : public Platform::Alerts {
 public:
     struct Panel {
         QString title, message, button;
+        QString informativeText;
     };
     std::vector<Panel> panels;
     QStringList messages() const;
     void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
+    void runAlertPanelWithInformativeText(const QString& title, const QString& message,
+                                          const QString& informativeText, const QString& button) override;
 };
 
 class RecordingLog : public Platform::Log {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 
 using Shell = ScriptedAdministratorShell;
 
@@ -162,17 +163,43 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
     }
 }
 
-TEST_F(ActionTest, MissingPluginResourceNeverPromptsAndIsLogged)
+TEST_F(ActionTest, APluginOrFolderThatCannotBeFoundNeverPromptsAndOnlyAbsenceGoesUndescribed)
 {
-    mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("NoPlugin.app")), QStringLiteral("2.5"), false);
-    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
-    d.smartInstallation(nullptr);
-    EXPECT_TRUE(fakes.shell->commands.isEmpty());
-    EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
-    EXPECT_EQ(fakes.alerts->messages(), (QStringList{kRunFirst, kNoAccess}));
-    ASSERT_EQ(fakes.log->lines.size(), 1);
-    EXPECT_TRUE(
-        fakes.log->lines.first().contains(QStringLiteral("NoPlugin.app/Contents/Resources/Foldwise.acroplugin")));
+    // Only "no such entry" means absent: any other reason a look-up fails is told as it is.
+    const struct {
+        const char* name;
+        bool withPlugin;
+        bool folderUnreadable;
+        bool pluginUnreadable;
+        QString log;
+    } rows[] = {
+        {"plug-in missing", false, false, false, QStringLiteral("The plug-in to install is missing: ")},
+        {"plug-in unreadable", false, false, true, QStringLiteral("The plug-in to install cannot be read: ")},
+        {"plug-in folder unreadable", true, true, false, QStringLiteral("Injected look-up failure at ")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        forgetEarlierRows();
+        mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("Installer %1.app").arg(row.name)),
+                                              QStringLiteral("2.5"), row.withPlugin);
+        const QString carried = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+        if (row.pluginUnreadable)
+            fakes.fileManager->failingLookups.insert(carried, EIO);
+        ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+        if (row.folderUnreadable)
+            fakes.fileManager->failingLookups.insert(QFileInfo(pluginPath(d)).path(), EIO);
+        d.smartInstallation(nullptr);
+        EXPECT_TRUE(fakes.shell->commands.isEmpty());
+        EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
+        EXPECT_EQ(fakes.alerts->messages(), (QStringList{kRunFirst, kNoAccess}));
+        ASSERT_EQ(fakes.log->lines.size(), 1);
+        const QString line = fakes.log->lines.first();
+        EXPECT_TRUE(line.startsWith(QStringLiteral("Error = ") + row.log)) << line.toStdString();
+        EXPECT_TRUE(line.contains(row.withPlugin ? QFileInfo(pluginPath(d)).path() : carried)) << line.toStdString();
+        if (row.folderUnreadable || row.pluginUnreadable) {
+            EXPECT_TRUE(line.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << line.toStdString();
+        }
+    }
 }
 
 TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)

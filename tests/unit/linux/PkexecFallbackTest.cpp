@@ -140,6 +140,7 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
 
     struct Seen {
         QStringList alerts, log, commands;
+        QStringList informativeTexts;  // one for each alert, empty when it has none
     };
     // Loads the window as root, then discovers, lets `plant` act and clicks as the plain user.
     const auto click = [&](const QString& supportFolder, const std::function<void()>& plant) {
@@ -155,14 +156,17 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
             d.smartInstallation(nullptr);
             QByteArray bytes;
             QDataStream out(&bytes, QIODevice::WriteOnly);
-            out << fakes.alerts->messages() << fakes.log->lines;
+            QStringList informative;
+            for (const auto& panel : fakes.alerts->panels)
+                informative.append(panel.informativeText);
+            out << fakes.alerts->messages() << fakes.log->lines << informative;
             return bytes;
         });
         Seen seen;
         EXPECT_TRUE(report) << "the plain user's click did not finish";
         if (report) {
             QDataStream in(*report);
-            in >> seen.alerts >> seen.log;
+            in >> seen.alerts >> seen.log >> seen.informativeTexts;
         }
         seen.commands = QString::fromUtf8(Fixtures::readFile(calls + QStringLiteral("/log")))
                             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -304,9 +308,11 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
                 << seen.log.first().toStdString();
             EXPECT_FALSE(seen.log.first().contains(QStringLiteral("other than root")))
                 << "refused for the source alone";
+            EXPECT_EQ(seen.informativeTexts.last(), QString()) << "only a refusal of root's is explained on screen";
         } else {
-            EXPECT_TRUE(seen.log.first().contains(QStringLiteral("can be changed by users other than root ") + row.why))
-                << seen.log.first().toStdString();
+            EXPECT_TRUE(seen.log.first().contains(row.why)) << seen.log.first().toStdString();
+            EXPECT_EQ(QStringLiteral("Error = ") + seen.informativeTexts.last(), seen.log.first())
+                << "the access alert tells the reason the log line gives";
         }
         EXPECT_EQ(tree(rowSupport), before);
         EXPECT_EQ(Fixtures::readFile(secret), "root's own");
