@@ -72,12 +72,12 @@ bool isLackOfRights(const Platform::FileError& error)
 // Why root must not be asked to act on the item at a real path, in words for the user: someone
 // else could change the folder that holds it, or (for a copy) something may stand where the copy
 // would go.
-std::optional<QString> rootRefusal(Platform::FileManager& files, const QString& realPath, bool creating)
+std::optional<QString> rootRefusal(const Platform::Services& services, const QString& realPath, bool creating)
 {
-    if (auto reason = Platform::whyOthersCanChange(QFileInfo(realPath).path()))
+    if (auto reason = services.rootOnlyRule.whyOthersCanChange(QFileInfo(realPath).path()))
         return reason;
     Platform::FileError taken;
-    if (creating && !files.nothingAtPath(realPath, &taken))
+    if (creating && !services.fileManager->nothingAtPath(realPath, &taken))
         return format(QStringLiteral("%@, so the installer will not ask for administrator rights to copy there. An "
                                      "administrator can clear the way, or install Foldwise from a root shell."),
                       {taken.description});
@@ -340,7 +340,7 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
                                                               : std::nullopt;
     if (!realDestination)
         return reported(false, unresolved.description, errorDescription);
-    if (const auto refusal = rootRefusal(files, *realDestination, true))
+    if (const auto refusal = rootRefusal(m_services, *realDestination, true))
         return declined(*refusal, errorDescription);
     std::optional<QString> output;
     std::optional<QString> description;
@@ -369,7 +369,7 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     const std::optional<QString> realPath = files.resolvedPath(path, &unresolved);
     if (!realPath)
         return reported(false, unresolved.description, errorDescription);
-    if (const auto refusal = rootRefusal(files, *realPath, false))
+    if (const auto refusal = rootRefusal(m_services, *realPath, false))
         return declined(*refusal, errorDescription);
     std::optional<QString> output;
     std::optional<QString> description;

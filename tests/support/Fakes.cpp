@@ -101,6 +101,7 @@ Platform::Services FakeServices::services(const QString& mainBundlePath) const
     services.administratorShell = shell;
     services.alerts = alerts;
     services.log = log;
+    services.rootOnlyRule = rootOnlyRule;
     const QStringList folders = supportFolders;
     services.applicationSupportDirectories = [folders] { return folders; };
     return services;

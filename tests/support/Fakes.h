@@ -109,6 +109,7 @@ struct FakeServices {
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>(alerts);
     QStringList supportFolders;
+    Platform::RootOnlyRule rootOnlyRule;
 
     Platform::Services services(const QString& mainBundlePath) const;
     // The same with one real service (a registry, a workspace or an administrator shell) in place

@@ -143,9 +143,11 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         QStringList informativeTexts;  // one for each alert, empty when it has none
     };
     // Loads the window as root, then discovers, lets `plant` act and clicks as the plain user.
-    const auto click = [&](const QString& supportFolder, const std::function<void()>& plant) {
+    const auto click = [&](const QString& supportFolder, const std::function<void()>& plant,
+                           const Platform::RootOnlyRule& rule = Platform::RootOnlyRule()) {
         QFile::remove(calls + QStringLiteral("/log"));
         fakes = FakeServices();
+        fakes.rootOnlyRule = rule;
         fakes.registry->applications = {acrobatPath};
         fakes.supportFolders = {supportFolder};
         auto& d = loadWindow(shell);
@@ -253,11 +255,19 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         ::chmod(QFile::encodeName(path).constData(), mode);
     };
     const QString copyToPlant = QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
+    const auto rowSupportOf = [&](const QString& plugins) { return plugins.left(plugins.indexOf(QStringLiteral("/Adobe"))); };
+    const Platform::AdministratorIdentities none;
+    // The plain user's own group stands for the administrators' group.
+    const Platform::AdministratorIdentities plainUsersGroup{{}, {Fixtures::kPlainUser}};
+    const QString remedy = QStringLiteral(", so the installer will not ask for administrator rights there. An administrator can");
     const struct {
         const char* name;
         std::function<void(const QString& plugins)> arrange;
-        QString why;  // what the log line says; empty: that the plain failure is reported as it is
-    } refusals[] = {
+        Platform::AdministratorIdentities administrators;
+        bool onTheUsersMedium;  // the support folder lies on a file system mounted for the plain user
+        bool prompts;
+        QString why;  // what the log line says when root is not asked; empty: the plain failure as it is
+    } rows[] = {
         {"a plug-in folder of another user's that the user cannot search, with a planted copy inside",
          [&](const QString& plugins) {
              QDir().mkpath(plugins + copyToPlant);
@@ -265,52 +275,79 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
              Fixtures::chownTree(plugins, kOtherUser);
              own(plugins, kOtherUser, kOtherUser, 0700);
          },
-         QStringLiteral("(owner uid %1, mode 0700)").arg(kOtherUser)},
-        {"root's plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 0775); },
-         QStringLiteral("(owner uid 0, mode 0775)")},
+         none, false, false, QStringLiteral("by the user with uid %1, who owns it and is no administrator").arg(kOtherUser)},
+        {"root's plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 0775); }, none,
+         false, false, QStringLiteral("group with gid %1, which is no administrators' group (mode 0775)").arg(kOtherUser)},
         {"root's sticky plug-in folder that a group writes", [&](const QString& p) { own(p, 0, kOtherUser, 01775); },
-         QStringLiteral("(owner uid 0, mode 1775)")},
+         none, false, false, QStringLiteral("which is no administrators' group (mode 1775)")},
         {"the user's own plug-in folder made read-only",
-         [&](const QString& p) { own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0555); },
-         QStringLiteral("(owner uid %1, mode 0555)").arg(Fixtures::kPlainUser)},
+         [&](const QString& p) { own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0555); }, none, false, false,
+         QStringLiteral("by the user \"nobody\" (uid %1), who owns it and is no administrator").arg(Fixtures::kPlainUser)},
         {"an installer of the user's with a file the user cannot read",
          [&](const QString& p) {
              own(p, Fixtures::kPlainUser, Fixtures::kPlainUser, 0755);
              Fixtures::chownTree(plugin, Fixtures::kPlainUser);
              ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0);
          },
+         none, false, false, QString()},
+        {"root's plug-in folder under a folder of the user's, who is no administrator",
+         [&](const QString& p) { own(rowSupportOf(p), Fixtures::kPlainUser, 0, 0755); }, none, false, false,
+         QStringLiteral("\" can be changed by the user \"nobody\" (uid %1), who owns it").arg(Fixtures::kPlainUser)},
+        {"root's plug-in folder under a folder of the user's, who is an administrator",
+         [&](const QString& p) { own(rowSupportOf(p), Fixtures::kPlainUser, 0, 0755); }, plainUsersGroup, false, true,
          QString()},
-        {"root's plug-in folder under a folder of the user's",
-         [&](const QString& p) { own(p.left(p.indexOf(QStringLiteral("/Adobe"))), Fixtures::kPlainUser, 0, 0755); },
-         QStringLiteral("(owner uid %1, mode 0755)").arg(Fixtures::kPlainUser)},
         {"a copy in root's plug-in folder under a folder of the user's",
          [&](const QString& p) {
              Fixtures::makePluginCopy(p + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
-             own(p.left(p.indexOf(QStringLiteral("/Adobe"))), Fixtures::kPlainUser, 0, 0755);
+             own(rowSupportOf(p), Fixtures::kPlainUser, 0, 0755);
          },
-         QStringLiteral("(owner uid %1, mode 0755)").arg(Fixtures::kPlainUser)},
+         none, false, false, QStringLiteral("(uid %1), who owns it and is no administrator").arg(Fixtures::kPlainUser)},
+        {"root's plug-in folder under one the administrators' group writes, the user in that group",
+         [&](const QString& p) { own(rowSupportOf(p), 0, Fixtures::kPlainUser, 0775); }, plainUsersGroup, false, true,
+         QString()},
+        {"the same, the group being no administrators' group",
+         [&](const QString& p) { own(rowSupportOf(p), 0, Fixtures::kPlainUser, 0775); }, none, false, false,
+         QStringLiteral("the members of the group \"nogroup\" (gid %1), which is no administrators' group (mode 0775)")
+             .arg(Fixtures::kPlainUser)},
+        {"root's plug-in folder whose access control list lets another user write it",
+         [&](const QString& p) { Fixtures::grantWriteByAccessControlList(p, kOtherUser); }, plainUsersGroup, false,
+         false, QStringLiteral("the user with uid %1, whom an access control list lets write it").arg(kOtherUser)},
+        {"root's folders on a medium mounted for the user",
+         [&](const QString&) {}, none, true, false,
+         QStringLiteral("lies on a file system mounted for the user \"nobody\" (uid %1)").arg(Fixtures::kPlainUser)},
     };
     int number = 0;
-    for (const auto& row : refusals) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const QString rowSupport = temp.filePath(QStringLiteral("Support %1").arg(++number));
         const QString plugins = rowSupport + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
         QDir().mkpath(plugins);
         row.arrange(plugins);
+        Platform::RootRuleFacts facts;
+        facts.administrators = [administrators = row.administrators] { return administrators; };
+        const QString medium = QFileInfo(rowSupport).canonicalFilePath();
+        facts.userMountOf = [medium, onMedium = row.onTheUsersMedium](int fd, const struct stat&) {
+            const QString folder = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+            const bool inside = folder == medium || folder.startsWith(medium + QLatin1Char('/'));
+            return onMedium && inside ? std::optional(Platform::UserMount{medium, Fixtures::kPlainUser}) : std::nullopt;
+        };
         const QStringList before = tree(rowSupport);
-        const Seen seen = click(rowSupport, [] {});
+        const Seen seen = click(rowSupport, [] {}, Platform::RootOnlyRule(facts));
         Fixtures::chownTree(plugin, 0);
         ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0644);
-        EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(seen.commands.size(), row.prompts ? 1 : 0) << seen.commands.join(QLatin1Char('\n')).toStdString();
         ASSERT_EQ(seen.log.size(), 1);
-        if (row.why.isEmpty()) {
+        if (row.prompts) {
+            // The stand-in ran root's command as the plain user, whom root's folder refused.
+            EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
+        } else if (row.why.isEmpty()) {
             EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied")))
                 << seen.log.first().toStdString();
-            EXPECT_FALSE(seen.log.first().contains(QStringLiteral("other than root")))
-                << "refused for the source alone";
+            EXPECT_FALSE(seen.log.first().contains(remedy)) << "refused for the source alone";
             EXPECT_EQ(seen.informativeTexts.last(), QString()) << "only a refusal of root's is explained on screen";
         } else {
             EXPECT_TRUE(seen.log.first().contains(row.why)) << seen.log.first().toStdString();
+            EXPECT_TRUE(seen.log.first().contains(remedy)) << seen.log.first().toStdString();
             EXPECT_EQ(QStringLiteral("Error = ") + seen.informativeTexts.last(), seen.log.first())
                 << "the access alert tells the reason the log line gives";
         }
