@@ -7,7 +7,7 @@
 #include "Platform/Format.h"
 #include "Platform/Paths.h"
 #include "Platform/PropertyListCache.h"
-#include "Platform/RootOnlyFolder.h"
+#include "Platform/RootCommands.h"
 
 #include <QApplication>
 #include <QColor>
@@ -302,8 +302,14 @@ QStringList ALAppDelegate::fwPathForAcrobatPath(const QString& acrobatPath, unsi
 bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStringList& arguments,
                                               std::optional<QString>* output, std::optional<QString>* errorDescription)
 {
-    const QString commandText =
-        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))});
+    return runCommandAsAdministrator(
+        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}), output,
+        errorDescription);
+}
+
+bool ALAppDelegate::runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
+                                              std::optional<QString>* errorDescription)
+{
     const Platform::AdministratorShell::Result result = m_services.administratorShell->run(commandText);
     if (result.succeeded()) {
         if (output)
@@ -318,6 +324,19 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
     // A failure is never silent: without it the user would see no alert and the log no line.
     if (!description)
         description = format(QStringLiteral("The administrator command failed without saying why: %@"), {commandText});
+    return reported(false, description, errorDescription);
+}
+
+// Root's command stopped part-way may have left its hidden sibling, never anything under the
+// item's real name: the description says where, and the next run clears it away.
+bool ALAppDelegate::runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription)
+{
+    std::optional<QString> output;
+    std::optional<QString> description;
+    if (runCommandAsAdministrator(command.text, &output, &description))
+        return reported(true, description, errorDescription);
+    if (description != kPasswordRequired && !m_services.fileManager->nothingAtPath(command.sibling))
+        description = format(QStringLiteral("%@; what is left is at \"%@\""), {description, command.sibling});
     return reported(false, description, errorDescription);
 }
 
@@ -342,17 +361,7 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(m_services, *realDestination, true))
         return declined(*refusal, errorDescription);
-    std::optional<QString> output;
-    std::optional<QString> description;
-    if (runProcessAsAdministrator(QStringLiteral("cp"),
-                                  {QStringLiteral("-R"), Platform::shellSingleQuoted(*realSource),
-                                   Platform::shellSingleQuoted(*realDestination)},
-                                  &output, &description))
-        return reported(true, description, errorDescription);
-    // A cancelled prompt ran nothing; any other failure may have stopped half-way.
-    if (description != kPasswordRequired && !files.nothingAtPath(*realDestination))
-        description = format(QStringLiteral("%@; a partial copy may remain at %@"), {description, *realDestination});
-    return reported(false, description, errorDescription);
+    return runRootCommand(Platform::rootCopyCommand(*realSource, *realDestination), errorDescription);
 }
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
@@ -371,11 +380,7 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(m_services, *realPath, false))
         return declined(*refusal, errorDescription);
-    std::optional<QString> output;
-    std::optional<QString> description;
-    const bool removed = runProcessAsAdministrator(
-        QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(*realPath)}, &output, &description);
-    return reported(removed, description, errorDescription);
+    return runRootCommand(Platform::rootRemovalCommand(*realPath), errorDescription);
 }
 
 bool ALAppDelegate::declined(const QString& refusal, std::optional<QString>* errorDescription)

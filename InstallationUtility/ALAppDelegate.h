@@ -2,6 +2,7 @@
 
 #include "InstallationUtility/ALRecordKeys.h"
 #include "Platform/Application.h"
+#include "Platform/RootCommands.h"
 #include "Platform/Services.h"
 #include "Platform/TableView.h"
 
@@ -90,6 +91,9 @@ private:
     void resizeWindowToRecords();
     bool installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
     bool removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    bool runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
+                                   std::optional<QString>* errorDescription);
+    bool runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription);
     QString whyPluginIsMissing() const;
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);

@@ -81,11 +81,16 @@ std::optional<fs::path> HiddenSiblings::makeStagingFolder(int& code) const
     return fs::path(stagingTemplate);
 }
 
+fs::path HiddenSiblings::freshName() const
+{
+    return m_folder / (m_prefix + randomSuffix());
+}
+
 int HiddenSiblings::moveAside(const fs::path& item, fs::path& aside) const
 {
     int code = EEXIST;
     for (int attempt = 0; attempt < kAsideAttempts && code == EEXIST; ++attempt) {
-        aside = m_folder / (m_prefix + randomSuffix());
+        aside = freshName();
         code = renameNoReplace(item.c_str(), aside.c_str());
     }
     return code;

@@ -22,6 +22,9 @@ public:
     // A new, empty staging folder among the siblings (mkdtemp); none with the error number in
     // `code` when it cannot be made.
     std::optional<std::filesystem::path> makeStagingFolder(int& code) const;
+    // A sibling's path under a fresh name, for a command that makes it itself (and fails where
+    // something is already there).
+    std::filesystem::path freshName() const;
     // Renames the item to a sibling of a fresh name, in one step and without replacing anything;
     // gives back 0 or the error number, and the sibling's path in `aside`.
     int moveAside(const std::filesystem::path& item, std::filesystem::path& aside) const;

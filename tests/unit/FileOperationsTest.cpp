@@ -92,11 +92,9 @@ TEST_F(FileOperationsTest, CommandTextsQuoteEveryPathByItsRealAbsoluteName)
 
     const QString realSource = QFileInfo(source).canonicalFilePath();
     const QString realDestination = real + QStringLiteral("/Plug ins/Foldwise.acroplugin");
-    EXPECT_EQ(fakes.shell->commands,
-              (QStringList{QStringLiteral("'cp' -R '%1' '%2'").arg(realSource, realDestination),
-                           QStringLiteral("'cp' -R '%1' '%2'").arg(realSource, realDestination),
-                           QStringLiteral("'cp' -R '%1' '%2'").arg(realSource, realDestination),
-                           QStringLiteral("'rm' -R '%1'").arg(realDestination)}));
+    const QString copy = rootCopyCommandText(realSource, realDestination);
+    EXPECT_EQ(withSiblingsMasked(fakes.shell->commands),
+              (QStringList{copy, copy, copy, rootRemovalCommandText(realDestination)}));
 }
 
 TEST_F(FileOperationsTest, OnlyALackOfRightsOntoAFreeDestinationAsksForThePassword)
@@ -138,7 +136,7 @@ TEST_F(FileOperationsTest, OnlyALackOfRightsOntoAFreeDestinationAsksForThePasswo
             continue;
         }
         EXPECT_FALSE(copied);
-        EXPECT_TRUE(fakes.shell->commands.filter(QStringLiteral("'cp'")).isEmpty());
+        EXPECT_TRUE(fakes.shell->commands.filter(QStringLiteral("'mkdir'")).isEmpty());
         // Rights lacking onto a taken destination: what is in the way is what the user can mend.
         const int told = row.code == EACCES ? EEXIST : row.code;
         EXPECT_TRUE(copyDescription.value_or(QString()).contains(QString::fromLocal8Bit(std::strerror(told))))

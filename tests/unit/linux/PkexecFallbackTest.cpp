@@ -1,5 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
+#include "Platform/AccessControlList.h"
+#include "Platform/UniqueFd.h"
 #include "tests/support/PkexecStandIn.h"
 
 #include <QDataStream>
@@ -9,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,23 +57,84 @@ TEST_F(PkexecFallbackTest, UninstallWhoseFallbackFailsShowsTheAccessAlertAloneAn
     }
 }
 
-TEST_F(PkexecFallbackTest, FailedAdministratorCopyThatLeftSomethingSaysSo)
+// Root's own command, with pkexec standing in as a shell that runs it and stops it part-way:
+// nothing is ever left under the real name, and what is left elsewhere is named.
+TEST_F(PkexecFallbackTest, RootsCopyOrRemovalStoppedPartWayLeavesNothingUnderTheRealName)
 {
     const QString source = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
-    const QString destination = temp.filePath(QStringLiteral("Plug ins/Foldwise.acroplugin"));
-    QDir().mkpath(temp.filePath(QStringLiteral("Plug ins")));
-    // pkexec stands in as a shell that copies part of the tree and then runs out of room.
-    ALAppDelegate& d = makeDelegate(
-        pkexecStandIn(temp.filePath(QStringLiteral("pkexec")),
-                      "shift\ncp() { mkdir \"$3\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
-                      "eval \"$3\""));
+    const QString folder = temp.filePath(QStringLiteral("Plug ins"));
+    const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
+    const struct {
+        const char* name;
+        bool removing;
+        QByteArray standIn;  // run as "$0 --disable-internal-agent /bin/sh -c COMMAND"
+        QString description;  // how the description starts
+        bool leavesHiddenSibling;
+    } rows[] = {
+        {"the copy runs out of room", false,
+         "shift\ncp() { mkdir \"$3/Contents\"; echo 'cp: error writing: No space left on device' >&2; return 1; }\n"
+         "eval \"$3\"",
+         QStringLiteral("cp: error writing: No space left on device"), false},
+        {"the copy is killed half-way", false,
+         "shift\ncp() { mkdir \"$3/Contents\"; : > \"$3/Contents/Info.plist\"; kill -9 $$; }\neval \"$3\"",
+         QStringLiteral("The administrator command"), true},
+        {"the removal meets an I/O error half-way", true,
+         "shift\nrm() { command rm \"$2/Contents/Info.plist\"; echo 'rm: Input/output error' >&2; return 1; }\n"
+         "eval \"$3\"",
+         QStringLiteral("rm: Input/output error"), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        if (row.removing)
+            Fixtures::makePluginCopy(destination, QStringLiteral("2.4"));
+        fakes = FakeServices();
+        fakes.fileManager->failingCopies = {destination};
+        fakes.fileManager->failingRemovals = {destination};
+        ALAppDelegate& d = makeDelegate(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), row.standIn));
+        std::optional<QString> description;
+        EXPECT_FALSE(row.removing ? d.rootEraseFile(destination, &description)
+                                  : d.rootCopyFile(source, destination, &description));
+        EXPECT_FALSE(QFileInfo::exists(destination));
+        EXPECT_TRUE(description.value_or(QString()).startsWith(row.description)) << description.value_or(QString()).toStdString();
+        const QStringList hidden = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        ASSERT_EQ(hidden.size(), row.leavesHiddenSibling ? 1 : 0) << hidden.join(QLatin1Char(' ')).toStdString();
+        if (row.leavesHiddenSibling) {
+            EXPECT_TRUE(description->endsWith(QStringLiteral("what is left is at \"%1/%2\"")
+                                                  .arg(QFileInfo(folder).canonicalFilePath(), hidden.first())))
+                << description->toStdString();
+        }
+    }
+}
+
+TEST_F(PkexecFallbackTest, RootsCopyIsWritableByNobodyElseWhateverTheFoldersDefaultAccessControlList)
+{
+    const QString source = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+    const QString folder = temp.filePath(QStringLiteral("Plug ins"));
+    const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
+    QDir().mkpath(folder);
+    Fixtures::grantWriteByAccessControlList(folder, Fixtures::kPlainUser, true);
     fakes.fileManager->failingCopies = {destination};
+    ALAppDelegate& d = makeDelegate(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), kPkexecRunningTheCommand));
     std::optional<QString> description;
-    EXPECT_FALSE(d.rootCopyFile(source, destination, &description));
-    ASSERT_TRUE(QFileInfo::exists(destination));
-    EXPECT_EQ(description,
-              QStringLiteral("cp: error writing: No space left on device; a partial copy may remain at ")
-                  + QFileInfo(destination).canonicalFilePath());
+    ASSERT_TRUE(d.rootCopyFile(source, destination, &description)) << description.value_or(QString()).toStdString();
+    const QStringList copied = Fixtures::treeOf(destination) << destination;
+    EXPECT_GT(copied.size(), 3);
+    for (const QString& entry : copied) {
+        SCOPED_TRACE(entry.toStdString());
+        struct stat info;
+        ASSERT_EQ(::lstat(QFile::encodeName(entry).constData(), &info), 0);
+        if (S_ISLNK(info.st_mode))
+            continue;
+        EXPECT_EQ(info.st_mode & 022, 0u);
+        const Platform::UniqueFd fd(::open(QFile::encodeName(entry).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        std::optional<Platform::AclWriters> writers;
+        ASSERT_EQ(Platform::aclWritersOf(fd.get(), info, writers), 0);
+        if (writers) {
+            EXPECT_TRUE(writers->users.empty() && writers->groups.empty() && !writers->owningGroupWrites);
+        }
+    }
 }
 
 TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
@@ -207,10 +271,10 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         SCOPED_TRACE("root's plug-in folder, through a link: root is asked, by the real path");
         QDir().mkpath(rootPlugins);
         const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
-        EXPECT_EQ(
-            seen.commands,
-            QStringList{QStringLiteral("'cp' -R '%1' '%2/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'")
-                            .arg(QFileInfo(plugin).canonicalFilePath(), real)});
+        EXPECT_EQ(withSiblingsMasked(seen.commands),
+                  QStringList{rootCopyCommandText(
+                      QFileInfo(plugin).canonicalFilePath(),
+                      real + QStringLiteral("/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin"))});
         // The stand-in ran cp as the plain user, which root's folder refused.
         ASSERT_EQ(seen.log.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
@@ -222,10 +286,9 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         Fixtures::writeFile(calls + QStringLiteral("/dismiss"), "");
         const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
         QFile::remove(calls + QStringLiteral("/dismiss"));
-        EXPECT_EQ(
-            seen.commands,
-            QStringList{
-                QStringLiteral("'rm' -R '%1/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin'").arg(real)});
+        EXPECT_EQ(withSiblingsMasked(seen.commands),
+                  QStringList{rootRemovalCommandText(
+                      real + QStringLiteral("/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin"))});
         EXPECT_EQ(seen.log, QStringList{QStringLiteral("Error = The administrator password is required to do this.")});
         EXPECT_EQ(tree(rootPlugins), before);
     }
