@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 using Platform::appendingPathComponent;
 using Platform::format;
@@ -82,6 +83,15 @@ std::optional<QString> rootRefusal(const Platform::Services& services, const QSt
                                      "administrator can clear the way, or install Foldwise from a root shell."),
                       {taken.description});
     return std::nullopt;
+}
+
+// The hidden siblings that the user's sweep left beside the item, by their names in its real folder.
+QStringList leftoversBeside(const QString& realPath, const Platform::FileError& plain)
+{
+    QStringList leftovers;
+    for (const QString& leftover : plain.unswept)
+        leftovers.append(appendingPathComponent(QFileInfo(realPath).path(), QFileInfo(leftover).fileName()));
+    return leftovers;
 }
 
 // The one way an operation fills its optional error description: into the caller's holder,
@@ -346,7 +356,7 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
     Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
     if (files.copyItem(source, destinationFile, &plain))
-        return true;
+        return doneButLeftSomething(plain, errorDescription);
     if (!isLackOfRights(plain))
         return reported(false, plain.description, errorDescription);
     // Root must act on the folders the user saw, by names that hold no link and no relative
@@ -361,7 +371,9 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(m_services, *realDestination, true))
         return declined(*refusal, errorDescription);
-    return runRootCommand(Platform::rootCopyCommand(*realSource, *realDestination), errorDescription);
+    return runRootCommand(
+        Platform::rootCopyCommand(*realSource, *realDestination, leftoversBeside(*realDestination, plain)),
+        errorDescription);
 }
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
@@ -369,7 +381,7 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
     if (files.removeItem(path, &plain))
-        return true;
+        return doneButLeftSomething(plain, errorDescription);
     // Only a copy that could not even be moved aside for lack of rights goes to root; once moved,
     // what is left is named in the description instead.
     if (!isLackOfRights(plain))
@@ -380,13 +392,51 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(m_services, *realPath, false))
         return declined(*refusal, errorDescription);
-    return runRootCommand(Platform::rootRemovalCommand(*realPath), errorDescription);
+    return runRootCommand(Platform::rootRemovalCommand(*realPath, leftoversBeside(*realPath, plain)), errorDescription);
 }
 
 bool ALAppDelegate::declined(const QString& refusal, std::optional<QString>* errorDescription)
 {
-    m_lastRefusal = refusal;
+    m_explained = refusal;
     return reported(false, refusal, errorDescription);
+}
+
+std::optional<QString> ALAppDelegate::whatWasLeft(const Platform::FileError& error)
+{
+    if (error.unswept.isEmpty())
+        return std::nullopt;
+    QStringList shown;
+    for (const QString& leftover : error.unswept)
+        shown.append(QLatin1Char('"') + leftover + QLatin1Char('"'));
+    return format(QStringLiteral("Hidden leftovers of an earlier try could not be cleared away (%@): %@. An "
+                                 "administrator can remove them with rm -R."),
+                  {QString::fromLocal8Bit(std::strerror(error.unsweptCode)), shown.join(QStringLiteral(", "))});
+}
+
+// Done, but what an earlier run left (or this one's staging) could not be cleared away: said, so
+// that nothing of ours stays unmentioned.
+bool ALAppDelegate::doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription)
+{
+    if (const auto left = whatWasLeft(plain)) {
+        m_explained = left;
+        reported(true, left, errorDescription);
+    }
+    return true;
+}
+
+std::optional<QString> ALAppDelegate::sweepLeftovers(int row)
+{
+    if (row < 0 || row >= m_acrobatInstances.size())
+        return std::nullopt;
+    const QVariantMap instance = m_acrobatInstances.at(row);
+    const unsigned version = Platform::majorVersion(stringEntry(instance, ALKey::Version));
+    std::optional<QString> description;
+    for (const QString& pluginPath : fwPathForAcrobatPath(instance.value(ALKey::Path).toString(), version)) {
+        Platform::FileError error;
+        if (!m_services.fileManager->sweepLeftovers(pluginPath, &error))
+            description = whatWasLeft(error);
+    }
+    return description;
 }
 
 // ---- The row button's action ----------------------------------------------------------------
@@ -407,12 +457,13 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         return ALActionOutcome::acrobatRunning;
     }
     std::optional<QString> errorDescription;
-    m_lastRefusal.reset();
+    m_explained.reset();
     const bool done = instance.contains(ALKey::FW) ? removePlugin(instance, &errorDescription)
                                                    : installPlugin(instance, &errorDescription);
     if (errorDescription) {
-        // Where root was not asked, nothing but the reason tells the user what to do about it.
-        if (errorDescription == m_lastRefusal)
+        // Where root was not asked, or something was left, nothing but the reason tells the user
+        // what to do about it.
+        if (errorDescription == m_explained)
             m_services.alerts->runAlertPanelWithInformativeText(kErrorTitle, kNoAccessMessage, *errorDescription, kOK);
         else
             showError(kNoAccessMessage);

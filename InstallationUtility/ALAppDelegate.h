@@ -72,6 +72,9 @@ public:
     // The same for the given row, telling how it went; discovery runs again unless nothing was done.
     ALActionOutcome installOrUninstall(int row);
     bool applicationIsRunning(const QString& acrobatPath);
+    // Clears away what an earlier, stopped run left beside the given row's plug-in paths, with the
+    // user's rights (an install or uninstall does it first anyway); tells what stays, if anything.
+    std::optional<QString> sweepLeftovers(int row);
 
     // The table's questions.
     int numberOfRowsInTableView(Platform::TableView* tableView) override;
@@ -97,6 +100,8 @@ private:
     QString whyPluginIsMissing() const;
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);
+    static std::optional<QString> whatWasLeft(const Platform::FileError& error);
+    bool doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription);
     void showError(const QString& message);
 
     Platform::Services m_services;
@@ -106,7 +111,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_versionLabel;
     QPointer<Platform::TableView> m_table;
-    // Why root was last not asked during the action under way; the access alert shows it when
-    // it is what the action ends with.
-    std::optional<QString> m_lastRefusal;
+    // Why root was last not asked, or what was last left behind, during the action under way; the
+    // access alert shows it when it is what the action ends with.
+    std::optional<QString> m_explained;
 };

@@ -53,7 +53,7 @@ HiddenSiblings::HiddenSiblings(fs::path folder, const std::string& name)
 {
 }
 
-void HiddenSiblings::sweepLeftovers() const
+std::vector<fs::path> HiddenSiblings::sweepLeftovers(int& code) const
 {
     std::vector<fs::path> leftovers;
     std::error_code error;
@@ -61,21 +61,27 @@ void HiddenSiblings::sweepLeftovers() const
         if (isOurSibling(entry->path().filename().native(), m_prefix))
             leftovers.push_back(entry->path());
     }
+    std::vector<fs::path> left;
     for (const fs::path& leftover : leftovers) {
-        // Held while it is removed, so that no other run starts to work in it meanwhile.
+        // Held while it is removed, so that no other run starts to work in it meanwhile; one that
+        // another run holds is at work, not left over.
         const UniqueFd lock = openFolder(leftover);
         if (lock.valid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
-        std::error_code ignored;
-        fs::remove_all(leftover, ignored);
+        if (const int removal = removeAll(leftover)) {
+            if (left.empty())
+                code = removal;
+            left.push_back(leftover);
+        }
     }
+    return left;
 }
 
 std::optional<fs::path> HiddenSiblings::makeStagingFolder(int& code) const
 {
     std::string stagingTemplate = (m_folder / (m_prefix + "XXXXXX")).native();
-    if (!::mkdtemp(stagingTemplate.data())) {
-        code = errno;
+    if (const int made = makeUniqueFolder(stagingTemplate.data())) {
+        code = made;
         return std::nullopt;
     }
     return fs::path(stagingTemplate);

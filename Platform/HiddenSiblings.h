@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Platform {
 
@@ -17,8 +18,9 @@ public:
     HiddenSiblings(std::filesystem::path folder, const std::string& name);
 
     // Clears away what an earlier run left here: only names of our own pattern, and none that is
-    // locked. Best effort.
-    void sweepLeftovers() const;
+    // locked. Gives back those it could not clear away (none when the folder cannot be listed),
+    // with the error number of the first failure in `code`.
+    std::vector<std::filesystem::path> sweepLeftovers(int& code) const;
     // A new, empty staging folder among the siblings (mkdtemp); none with the error number in
     // `code` when it cannot be made.
     std::optional<std::filesystem::path> makeStagingFolder(int& code) const;

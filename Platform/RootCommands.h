@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace Platform {
 
@@ -17,9 +18,12 @@ struct RootCommand {
 // contents into it, takes group and other write away from all it copied (a default ACL of the
 // folder would give them), and renames it into place without replacing anything; when a step
 // fails it removes the sibling again.
-RootCommand rootCopyCommand(const QString& realSource, const QString& realDestination);
+// Both first clear away `leftovers`, the hidden siblings beside the item that an earlier run left
+// and the user's rights could not remove.
+RootCommand rootCopyCommand(const QString& realSource, const QString& realDestination,
+                            const QStringList& leftovers = {});
 // The removal renames the item to a fresh hidden sibling in one step, then deletes that.
-RootCommand rootRemovalCommand(const QString& realPath);
+RootCommand rootRemovalCommand(const QString& realPath, const QStringList& leftovers = {});
 
 // This system's shell words that rename one quoted path to another without replacing, nor moving
 // into, anything that stands at the second (Platform/<system>/RootCommandParts.cpp).

@@ -10,7 +10,7 @@ bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileEr
     if (error)
         *error = {code,
                   QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
-                  std::nullopt, true};
+                  std::nullopt, true, unswept, unswept.isEmpty() ? 0 : EACCES};
     return false;
 }
 
@@ -21,7 +21,7 @@ std::optional<bool> InjectingFileManager::existenceAtPath(const QString& path, P
     const int code = failingLookups.value(path);
     if (error)
         *error = {code, QStringLiteral("Injected look-up failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
-                  std::nullopt, false};
+                  std::nullopt, false, {}, 0};
     return std::nullopt;
 }
 

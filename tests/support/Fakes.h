@@ -21,6 +21,8 @@ public:
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     // Each stands for a refusal of the folder that holds the item.
     QHash<QString, int> failureCodes;
+    // Hidden siblings that each injected failure says it could not sweep away.
+    QStringList unswept;
     // Paths whose existence cannot be told, with the error number the look-up gives.
     QHash<QString, int> failingLookups;
     QStringList copies;  // every copy asked for, "source -> destination"

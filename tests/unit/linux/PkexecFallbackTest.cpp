@@ -309,6 +309,17 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         ASSERT_EQ(aside.size(), 1);
         EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
             << seen.log.first().toStdString();
+
+        SCOPED_TRACE("the next install cannot clear that away either: it installs, and says what stays");
+        const Seen next = click(support, [] {});
+        EXPECT_TRUE(next.commands.isEmpty());
+        EXPECT_TRUE(QFileInfo::exists(copy + QStringLiteral("/Contents")));
+        EXPECT_EQ(next.alerts, QStringList{kNoAccess});
+        ASSERT_EQ(next.log.size(), 1);
+        EXPECT_TRUE(next.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
+            << next.log.first().toStdString();
+        EXPECT_EQ(QStringLiteral("Error = ") + next.informativeTexts.last(), next.log.first());
+        QDir(copy).removeRecursively();
     }
 
     // Where anyone but root could change the path while the prompt is up, root is never asked.
