@@ -371,6 +371,9 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
         return reported(false, unresolved.description, errorDescription);
     if (const auto refusal = rootRefusal(m_services, *realDestination, true))
         return declined(*refusal, errorDescription);
+    // What root copies must be as safe from others as where it goes.
+    if (const auto refusal = m_services.rootOnlyRule.whyOthersCanChangeTree(*realSource))
+        return declined(*refusal, errorDescription);
     return runRootCommand(
         Platform::rootCopyCommand(*realSource, *realDestination, leftoversBeside(*realDestination, plain)),
         errorDescription);

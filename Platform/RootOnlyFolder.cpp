@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <functional>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -28,8 +30,16 @@ constexpr int kLookFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 const QString kRemedy = QStringLiteral(
     "An administrator can let only root and administrators change that folder, or install Foldwise from a root shell.");
+// For what root would copy: the installer itself must move.
+const QString kSourceEnding = QStringLiteral(
+    ", so the installer will not ask for administrator rights to copy it. An administrator can put the installer where "
+    "only root and administrators can change it (such as /Applications), or install Foldwise from a root shell.");
 const QString kMountRemedy = QStringLiteral(
     "An administrator can install Foldwise from a root shell, or move Acrobat to a disk of the computer's own.");
+
+// A plug-in holds a few hundred entries at most; a tree far bigger is not ours to copy.
+constexpr size_t kMostEntries = 100000;
+constexpr int kMostDepth = 64;
 
 QString shown(const std::string& path)
 {
@@ -128,9 +138,10 @@ public:
     explicit FolderCheck(const AdministratorIdentities& administrators) : m_administrators(administrators) {}
 
     // Who (in words) may change the folder though no administrator, or none.
-    std::optional<QString> strangerWhoCanChange(int fd, const struct stat& info, bool isFolderItself) const
+    std::optional<QString> strangerWhoCanChange(int fd, const struct stat& info, bool isFolderItself,
+                                                bool mayBeFile = false) const
     {
-        if (!S_ISDIR(info.st_mode))
+        if (!S_ISDIR(info.st_mode) && !(mayBeFile && S_ISREG(info.st_mode)))
             return QStringLiteral("whoever made it something other than a folder (%1)").arg(modeOf(info));
         if (!isAdministratorAmong(info.st_uid, m_administrators))
             return userNamed(info.st_uid) + QStringLiteral(", who owns it and is no administrator");
@@ -179,6 +190,11 @@ bool RootOnlyRule::isAdministrator(uid_t user) const
 
 std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder) const
 {
+    return whyOthersCanChange(folder, std::nullopt);
+}
+
+std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder, const std::optional<QString>& ending) const
+{
     const std::string path = toPath(folder).native();
     const auto steps = stepsOf(path);
     if (!steps)
@@ -193,22 +209,77 @@ std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder) c
             return couldNotCheck(walked, errno);
         const bool isFolderItself = step == steps->size();
         if (const auto stranger = check.strangerWhoCanChange(current.get(), info, isFolderItself))
-            return QStringLiteral("%1 can be changed by %2, so the installer will not ask for administrator rights "
-                                  "there. %3")
-                .arg(shown(walked), *stranger, kRemedy);
+            return QStringLiteral("%1 can be changed by %2").arg(shown(walked), *stranger)
+                + ending.value_or(QStringLiteral(", so the installer will not ask for administrator rights there. ") + kRemedy);
         if (const auto mount = m_facts.userMountOf(current.get(), info); 
             mount && !(mount->user && isAdministratorAmong(*mount->user, administrators))) {
             const QString forWhom = mount->user ? QStringLiteral("for ") + userNamed(*mount->user)
                                                 : QStringLiteral("for a user");
-            return QStringLiteral("%1 lies on a file system mounted %2 at \"%3\", who can swap it for another, so the "
-                                  "installer will not ask for administrator rights there. %4")
-                .arg(shown(walked), forWhom, mount->mountPoint, kMountRemedy);
+            return QStringLiteral("%1 lies on a file system mounted %2 at \"%3\", who can swap it for another")
+                       .arg(shown(walked), forWhom, mount->mountPoint)
+                + ending.value_or(QStringLiteral(", so the installer will not ask for administrator rights there. ")
+                                  + kMountRemedy);
         }
         if (isFolderItself)
             return std::nullopt;
         walked += (step == 0 ? "" : "/") + steps->at(step);
         current = UniqueFd(::openat(current.get(), steps->at(step).c_str(), kLookFlags));
     }
+}
+
+std::optional<QString> RootOnlyRule::whyOthersCanChangeTree(const QString& item) const
+{
+    if (auto reason = whyOthersCanChange(item, kSourceEnding))
+        return reason;
+    const std::string path = toPath(item).native();
+    const AdministratorIdentities administrators = m_facts.administrators();
+    const FolderCheck check(administrators);
+    size_t looked = 0;
+    const auto why = [&](const std::string& at, const QString& stranger) {
+        return QStringLiteral("%1 can be changed by %2").arg(shown(at), stranger) + kSourceEnding;
+    };
+    // Depth first, each entry by descriptor and never through a link: links are copied as links.
+    const std::function<std::optional<QString>(int, const std::string&, int)> walk =
+        [&](int folderFd, const std::string& at, int depth) -> std::optional<QString> {
+        const UniqueFd listed(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        DIR* folder = listed.valid() ? ::fdopendir(::dup(listed.get())) : nullptr;
+        if (!folder)
+            return couldNotCheck(at, errno);
+        std::optional<QString> reason;
+        while (const struct dirent* entry = ::readdir(folder)) {
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            const std::string inner = at + "/" + name;
+            struct stat info;
+            if (++looked > kMostEntries || depth > kMostDepth || ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                reason = couldNotCheck(inner, looked > kMostEntries || depth > kMostDepth ? E2BIG : errno);
+                break;
+            }
+            if (S_ISLNK(info.st_mode))
+                continue;
+            const UniqueFd fd(::openat(folderFd, name.c_str(), kLookFlags & ~O_DIRECTORY));
+            struct stat opened;
+            if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || opened.st_ino != info.st_ino) {
+                reason = couldNotCheck(inner, fd.valid() ? EAGAIN : errno);
+                break;
+            }
+            if (const auto stranger = check.strangerWhoCanChange(fd.get(), opened, true, true)) {
+                reason = why(inner, *stranger);
+                break;
+            }
+            if (S_ISDIR(opened.st_mode)) {
+                const UniqueFd inside(::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                reason = inside.valid() ? walk(inside.get(), inner, depth + 1) : couldNotCheck(inner, errno);
+                if (reason)
+                    break;
+            }
+        }
+        ::closedir(folder);
+        return reason;
+    };
+    const UniqueFd top(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return top.valid() ? walk(top.get(), path, 0) : couldNotCheck(path, errno);
 }
 
 std::optional<QString> whyOthersCanChange(const QString& folder)

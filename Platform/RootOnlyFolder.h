@@ -51,9 +51,16 @@ public:
     // that root will act in.
     std::optional<QString> whyOthersCanChange(const QString& folder) const;
 
+    // The same for an item to be copied by root, and everything in it: a plug-in that its user
+    // could swap, or change, while the prompt is up must not be copied by root into a shared place.
+    std::optional<QString> whyOthersCanChangeTree(const QString& item) const;
+
     bool isAdministrator(uid_t user) const;
 
 private:
+    // The same, the reason ending as given instead of with what an administrator can do there.
+    std::optional<QString> whyOthersCanChange(const QString& folder, const std::optional<QString>& ending) const;
+
     RootRuleFacts m_facts;
 };
 

@@ -333,7 +333,7 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
     const Platform::AdministratorIdentities none;
     // The plain user's own group stands for the administrators' group.
     const Platform::AdministratorIdentities plainUsersGroup{{}, {Fixtures::kPlainUser}};
-    const QString remedy = QStringLiteral(", so the installer will not ask for administrator rights there. An administrator can");
+    const QString remedy = QStringLiteral(", so the installer will not ask for administrator rights");
     const struct {
         const char* name;
         std::function<void(const QString& plugins)> arrange;
@@ -364,6 +364,14 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
              ::chmod(QFile::encodeName(plugin + QStringLiteral("/Contents/Info.plist")).constData(), 0);
          },
          none, false, false, QString()},
+        {"an installer of the user's, root's plug-in folder",
+         [&](const QString&) { Fixtures::chownTree(plugin, Fixtures::kPlainUser); }, none, false, false,
+         QStringLiteral("%1\" can be changed by the user \"nobody\" (uid %2), who owns it and is no administrator, so the "
+                        "installer will not ask for administrator rights to copy it")
+             .arg(QFileInfo(plugin).canonicalFilePath()).arg(Fixtures::kPlainUser)},
+        {"an installer of root's holding a file of the user's, root's plug-in folder",
+         [&](const QString&) { Fixtures::chownTree(plugin + QStringLiteral("/Contents/Info.plist"), Fixtures::kPlainUser); },
+         none, false, false, QStringLiteral("Contents/Info.plist\" can be changed by the user \"nobody\"")},
         {"root's plug-in folder under a folder of the user's, who is no administrator",
          [&](const QString& p) { own(rowSupportOf(p), Fixtures::kPlainUser, 0, 0755); }, none, false, false,
          QStringLiteral("\" can be changed by the user \"nobody\" (uid %1), who owns it").arg(Fixtures::kPlainUser)},
