@@ -1,8 +1,11 @@
 #include "tests/support/DelegateHarness.h"
 
+#include "InstallationUtility/ALCommandLine.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextStream>
 
 #include <cerrno>
 #include <cstring>
@@ -277,4 +280,21 @@ TEST_F(ActionTest, ARowThatVanishedFromTheListIsNoRowToActOn)
     EXPECT_EQ(d.installOrUninstall(0), ALActionOutcome::noSuchRow);
     EXPECT_EQ(d.installOrUninstall(-1), ALActionOutcome::noSuchRow);
     EXPECT_EQ(discoveries, 0);
+}
+
+TEST_F(ActionTest, CommandLineUninstallWithNoCopyLeftFinishesWhatAStoppedRemovalLeft)
+{
+    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    const QString folder = QFileInfo(pluginPath(d)).path();
+    Fixtures::makePluginCopy(folder + QStringLiteral("/.Foldwise.acroplugin.foldwise-Ab12Cd"), QStringLiteral("2.4"));
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    ALCommandLine commandLine([&](const std::optional<QString>&) { return std::optional(fakes.services(mainBundle)); },
+                              outStream, errStream);
+    ALCommandLineRequest request;
+    request.command = ALCommandLineRequest::Command::uninstall;
+    request.applicationPaths = {acrobat};
+    EXPECT_EQ(commandLine.run(request), ALExitStatus::done) << err.toStdString();
+    EXPECT_TRUE(out.endsWith(QStringLiteral(": not installed\n"))) << out.toStdString();
+    EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
