@@ -37,6 +37,14 @@ const QString kSourceEnding = QStringLiteral(
 const QString kMountRemedy = QStringLiteral(
     "An administrator can install Foldwise from a root shell, or move Acrobat to a disk of the computer's own.");
 
+// The same for a file or a folder; where a descriptor cannot merely name the item, reading it is
+// what the copy needs anyway.
+#if defined(O_PATH)
+constexpr int kLookAtAnyFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+#else
+constexpr int kLookAtAnyFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+#endif
+
 // A plug-in holds a few hundred entries at most; a tree far bigger is not ours to copy.
 constexpr size_t kMostEntries = 100000;
 constexpr int kMostDepth = 64;
@@ -258,7 +266,11 @@ std::optional<QString> RootOnlyRule::whyOthersCanChangeTree(const QString& item)
             }
             if (S_ISLNK(info.st_mode))
                 continue;
-            const UniqueFd fd(::openat(folderFd, name.c_str(), kLookFlags & ~O_DIRECTORY));
+            if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
+                reason = why(inner, QStringLiteral("whoever made it something other than a file or folder"));
+                break;
+            }
+            const UniqueFd fd(::openat(folderFd, name.c_str(), kLookAtAnyFlags));
             struct stat opened;
             if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || opened.st_ino != info.st_ino) {
                 reason = couldNotCheck(inner, fd.valid() ? EAGAIN : errno);

@@ -1,6 +1,8 @@
 #include "Platform/AccessControlList.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/param.h>
 #include <membership.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
@@ -26,6 +28,10 @@ int aclWritersOf(int fd, const struct stat& info, std::optional<AclWriters>& wri
 {
     writers.reset();
     acl_t acl = acl_get_fd_np(fd, ACL_TYPE_EXTENDED);
+    // A descriptor opened only to search the folder may not be read from: by its path then.
+    char path[MAXPATHLEN];
+    if (!acl && errno == EBADF && ::fcntl(fd, F_GETPATH, path) == 0)
+        acl = acl_get_link_np(path, ACL_TYPE_EXTENDED);
     if (!acl)
         return errno == ENOENT ? 0 : errno;
     AclWriters found;
