@@ -7,7 +7,7 @@
 #include "Platform/Format.h"
 #include "Platform/Paths.h"
 #include "Platform/PropertyListCache.h"
-#include "Platform/RootOnlyFolder.h"
+#include "Platform/RootCommands.h"
 
 #include <QApplication>
 #include <QColor>
@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 using Platform::appendingPathComponent;
 using Platform::format;
@@ -69,16 +70,28 @@ bool isLackOfRights(const Platform::FileError& error)
     return (error.code == EACCES || error.code == EPERM) && error.inHoldingFolder && !error.leftBehind;
 }
 
-// Why root must not be asked to act on the item at a real path: someone else could change the
-// folder that holds it, or (for a copy) something already stands where the copy would go.
-std::optional<QString> rootRefusal(Platform::FileManager& files, const QString& realPath, bool creating)
+// Why root must not be asked to act on the item at a real path, in words for the user: someone
+// else could change the folder that holds it, or (for a copy) something may stand where the copy
+// would go.
+std::optional<QString> rootRefusal(const Platform::Services& services, const QString& realPath, bool creating)
 {
-    if (auto reason = Platform::whyOthersCanChange(QFileInfo(realPath).path()))
+    if (auto reason = services.rootOnlyRule.whyOthersCanChange(QFileInfo(realPath).path()))
         return reason;
     Platform::FileError taken;
-    if (creating && !files.nothingAtPath(realPath, &taken))
-        return taken.description;
+    if (creating && !services.fileManager->nothingAtPath(realPath, &taken))
+        return format(QStringLiteral("%@, so the installer will not ask for administrator rights to copy there. An "
+                                     "administrator can clear the way, or install Foldwise from a root shell."),
+                      {taken.description});
     return std::nullopt;
+}
+
+// The hidden siblings that the user's sweep left beside the item, by their names in its real folder.
+QStringList leftoversBeside(const QString& realPath, const Platform::FileError& plain)
+{
+    QStringList leftovers;
+    for (const QString& leftover : plain.unswept)
+        leftovers.append(appendingPathComponent(QFileInfo(realPath).path(), QFileInfo(leftover).fileName()));
+    return leftovers;
 }
 
 // The one way an operation fills its optional error description: into the caller's holder,
@@ -299,8 +312,14 @@ QStringList ALAppDelegate::fwPathForAcrobatPath(const QString& acrobatPath, unsi
 bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStringList& arguments,
                                               std::optional<QString>* output, std::optional<QString>* errorDescription)
 {
-    const QString commandText =
-        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))});
+    return runCommandAsAdministrator(
+        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}), output,
+        errorDescription);
+}
+
+bool ALAppDelegate::runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
+                                              std::optional<QString>* errorDescription)
+{
     const Platform::AdministratorShell::Result result = m_services.administratorShell->run(commandText);
     if (result.succeeded()) {
         if (output)
@@ -318,13 +337,26 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
     return reported(false, description, errorDescription);
 }
 
+// Root's command stopped part-way may have left its hidden sibling, never anything under the
+// item's real name: the description says where, and the next run clears it away.
+bool ALAppDelegate::runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription)
+{
+    std::optional<QString> output;
+    std::optional<QString> description;
+    if (runCommandAsAdministrator(command.text, &output, &description))
+        return reported(true, description, errorDescription);
+    if (description != kPasswordRequired && !m_services.fileManager->nothingAtPath(command.sibling))
+        description = format(QStringLiteral("%@; what is left is at \"%@\""), {description, command.sibling});
+    return reported(false, description, errorDescription);
+}
+
 bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
                                  std::optional<QString>* errorDescription)
 {
     Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
     if (files.copyItem(source, destinationFile, &plain))
-        return true;
+        return doneButLeftSomething(plain, errorDescription);
     if (!isLackOfRights(plain))
         return reported(false, plain.description, errorDescription);
     // Root must act on the folders the user saw, by names that hold no link and no relative
@@ -337,19 +369,14 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
                                                               : std::nullopt;
     if (!realDestination)
         return reported(false, unresolved.description, errorDescription);
-    if (const auto refusal = rootRefusal(files, *realDestination, true))
-        return reported(false, format(QStringLiteral("%@; %@"), {plain.description, refusal}), errorDescription);
-    std::optional<QString> output;
-    std::optional<QString> description;
-    if (runProcessAsAdministrator(QStringLiteral("cp"),
-                                  {QStringLiteral("-R"), Platform::shellSingleQuoted(*realSource),
-                                   Platform::shellSingleQuoted(*realDestination)},
-                                  &output, &description))
-        return reported(true, description, errorDescription);
-    // A cancelled prompt ran nothing; any other failure may have stopped half-way.
-    if (description != kPasswordRequired && !files.nothingAtPath(*realDestination))
-        description = format(QStringLiteral("%@; a partial copy may remain at %@"), {description, *realDestination});
-    return reported(false, description, errorDescription);
+    if (const auto refusal = rootRefusal(m_services, *realDestination, true))
+        return declined(*refusal, errorDescription);
+    // What root copies must be as safe from others as where it goes.
+    if (const auto refusal = m_services.rootOnlyRule.whyOthersCanChangeTree(*realSource))
+        return declined(*refusal, errorDescription);
+    return runRootCommand(
+        Platform::rootCopyCommand(*realSource, *realDestination, leftoversBeside(*realDestination, plain)),
+        errorDescription);
 }
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
@@ -357,7 +384,7 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
     if (files.removeItem(path, &plain))
-        return true;
+        return doneButLeftSomething(plain, errorDescription);
     // Only a copy that could not even be moved aside for lack of rights goes to root; once moved,
     // what is left is named in the description instead.
     if (!isLackOfRights(plain))
@@ -366,13 +393,53 @@ bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* e
     const std::optional<QString> realPath = files.resolvedPath(path, &unresolved);
     if (!realPath)
         return reported(false, unresolved.description, errorDescription);
-    if (const auto refusal = rootRefusal(files, *realPath, false))
-        return reported(false, format(QStringLiteral("%@; %@"), {plain.description, refusal}), errorDescription);
-    std::optional<QString> output;
+    if (const auto refusal = rootRefusal(m_services, *realPath, false))
+        return declined(*refusal, errorDescription);
+    return runRootCommand(Platform::rootRemovalCommand(*realPath, leftoversBeside(*realPath, plain)), errorDescription);
+}
+
+bool ALAppDelegate::declined(const QString& refusal, std::optional<QString>* errorDescription)
+{
+    m_explained = refusal;
+    return reported(false, refusal, errorDescription);
+}
+
+std::optional<QString> ALAppDelegate::whatWasLeft(const Platform::FileError& error)
+{
+    if (error.unswept.isEmpty())
+        return std::nullopt;
+    QStringList shown;
+    for (const QString& leftover : error.unswept)
+        shown.append(QLatin1Char('"') + leftover + QLatin1Char('"'));
+    return format(QStringLiteral("Hidden leftovers of an earlier try could not be cleared away (%@): %@. An "
+                                 "administrator can remove them with rm -R."),
+                  {QString::fromLocal8Bit(std::strerror(error.unsweptCode)), shown.join(QStringLiteral(", "))});
+}
+
+// Done, but what an earlier run left (or this one's staging) could not be cleared away: said, so
+// that nothing of ours stays unmentioned.
+bool ALAppDelegate::doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription)
+{
+    if (const auto left = whatWasLeft(plain)) {
+        m_explained = left;
+        reported(true, left, errorDescription);
+    }
+    return true;
+}
+
+std::optional<QString> ALAppDelegate::sweepLeftovers(int row)
+{
+    if (row < 0 || row >= m_acrobatInstances.size())
+        return std::nullopt;
+    const QVariantMap instance = m_acrobatInstances.at(row);
+    const unsigned version = Platform::majorVersion(stringEntry(instance, ALKey::Version));
     std::optional<QString> description;
-    const bool removed = runProcessAsAdministrator(
-        QStringLiteral("rm"), {QStringLiteral("-R"), Platform::shellSingleQuoted(*realPath)}, &output, &description);
-    return reported(removed, description, errorDescription);
+    for (const QString& pluginPath : fwPathForAcrobatPath(instance.value(ALKey::Path).toString(), version)) {
+        Platform::FileError error;
+        if (!m_services.fileManager->sweepLeftovers(pluginPath, &error))
+            description = whatWasLeft(error);
+    }
+    return description;
 }
 
 // ---- The row button's action ----------------------------------------------------------------
@@ -393,10 +460,16 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         return ALActionOutcome::acrobatRunning;
     }
     std::optional<QString> errorDescription;
+    m_explained.reset();
     const bool done = instance.contains(ALKey::FW) ? removePlugin(instance, &errorDescription)
                                                    : installPlugin(instance, &errorDescription);
     if (errorDescription) {
-        showError(kNoAccessMessage);
+        // Where root was not asked, or something was left, nothing but the reason tells the user
+        // what to do about it.
+        if (errorDescription == m_explained)
+            m_services.alerts->runAlertPanelWithInformativeText(kErrorTitle, kNoAccessMessage, *errorDescription, kOK);
+        else
+            showError(kNoAccessMessage);
         m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
     }
     searchForAcrobat();
@@ -420,14 +493,15 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     bool installed = false;
     if (!plugin) {
         // Never ask for a password to copy something that is not there.
-        reported(false,
-                 format(QStringLiteral("The plug-in to install is missing: %@"),
-                        {appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName)}),
-                 errorDescription);
+        reported(false, whyPluginIsMissing(), errorDescription);
     } else {
         WaitCursor busy;
         for (const QString& folder : pluginsFoldersForAcrobatPath(acrobatPath, version)) {
-            if (!m_services.fileManager->fileExistsAtPath(folder))
+            Platform::FileError unknown;
+            const std::optional<bool> exists = m_services.fileManager->existenceAtPath(folder, &unknown);
+            if (!exists)
+                reported(false, unknown.description, errorDescription);
+            if (!exists.value_or(false))
                 continue;
             if (rootCopyFile(*plugin, pluginPathFromFolderPath(folder), errorDescription)) {
                 installed = true;
@@ -438,6 +512,18 @@ bool ALAppDelegate::installPlugin(const QVariantMap& instance, std::optional<QSt
     if (!installed)
         showError(keepsPluginsInItsBundle(version) ? kOldVersionFailedMessage : kRunAcrobatFirstMessage);
     return installed;
+}
+
+QString ALAppDelegate::whyPluginIsMissing() const
+{
+    const QString expected = appendingPathComponent(m_services.mainBundle.resourcePath(), kPluginBundleName);
+    Platform::FileError unknown;
+    const std::optional<bool> exists = m_services.fileManager->existenceAtPath(expected, &unknown);
+    if (!exists)
+        return format(QStringLiteral("The plug-in to install cannot be read: %@"), {unknown.description});
+    if (*exists)
+        return format(QStringLiteral("The plug-in to install leads out of the installer: %@"), {expected});
+    return format(QStringLiteral("The plug-in to install is missing: %@"), {expected});
 }
 
 bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)

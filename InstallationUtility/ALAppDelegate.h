@@ -2,6 +2,7 @@
 
 #include "InstallationUtility/ALRecordKeys.h"
 #include "Platform/Application.h"
+#include "Platform/RootCommands.h"
 #include "Platform/Services.h"
 #include "Platform/TableView.h"
 
@@ -74,6 +75,9 @@ public:
     // The same for the given row, telling how it went; discovery runs again unless nothing was done.
     ALActionOutcome installOrUninstall(int row);
     bool applicationIsRunning(const QString& acrobatPath);
+    // Clears away what an earlier, stopped run left beside the given row's plug-in paths, with the
+    // user's rights (an install or uninstall does it first anyway); tells what stays, if anything.
+    std::optional<QString> sweepLeftovers(int row);
 
     // The table's questions.
     int numberOfRowsInTableView(Platform::TableView* tableView) override;
@@ -93,6 +97,14 @@ private:
     void resizeWindowToRecords();
     bool installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
     bool removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
+    bool runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
+                                   std::optional<QString>* errorDescription);
+    bool runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription);
+    QString whyPluginIsMissing() const;
+    // Fails an operation for which root is not asked, keeping the reason for the access alert.
+    bool declined(const QString& refusal, std::optional<QString>* errorDescription);
+    static std::optional<QString> whatWasLeft(const Platform::FileError& error);
+    bool doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription);
     void showError(const QString& message);
 
     Platform::Services m_services;
@@ -103,4 +115,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<QLabel> m_versionLabel;
     QPointer<Platform::TableView> m_table;
+    // Why root was last not asked, or what was last left behind, during the action under way; the
+    // access alert shows it when it is what the action ends with.
+    std::optional<QString> m_explained;
 };

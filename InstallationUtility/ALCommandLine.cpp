@@ -229,6 +229,11 @@ int ALCommandLine::forUser(const ALCommandLineRequest& request, const std::optio
         if (installed == installing) {
             m_out << subject << (installing ? QStringLiteral(": already installed") : QStringLiteral(": not installed"))
                   << Qt::endl;
+            // A removal stopped part-way leaves the copy hidden beside its name: finish that job.
+            if (const auto left = installing ? std::nullopt : delegate.sweepLeftovers(row)) {
+                m_err << subject << QStringLiteral(": ") << *left << Qt::endl;
+                status = worse(status, ALExitStatus::failed);
+            }
             continue;
         }
         switch (delegate.installOrUninstall(row)) {

@@ -39,6 +39,18 @@ void report(FileError* error, int code, const QString& description, const std::o
     error->inHoldingFolder = inHoldingFolder;
 }
 
+// Notes the siblings left for the caller; true when none are.
+bool noteUnswept(FileError* error, const std::vector<fs::path>& left, int code)
+{
+    if (error && !left.empty()) {
+        for (const fs::path& path : left)
+            error->unswept.append(fromPath(path));
+        if (error->unsweptCode == 0)
+            error->unsweptCode = code;
+    }
+    return left.empty();
+}
+
 bool anythingAt(const fs::path& path)
 {
     struct stat info;
@@ -80,11 +92,12 @@ bool copyFile(const fs::path& from, const fs::path& to, mode_t mode, std::error_
         error.assign(errno, std::generic_category());
         return false;
     }
-    UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!out.valid()) {
-        error.assign(errno, std::generic_category());
+    int created = -1;
+    if (const int code = createFile(to.c_str(), mode, created)) {
+        error.assign(code, std::generic_category());
         return false;
     }
+    UniqueFd out(created);
     int code = copyBytes(in.get(), out.get());
     if (code == 0)
         code = flushCopiedFile(out.get());
@@ -102,6 +115,16 @@ bool LocalFileManager::fileExistsAtPath(const QString& path)
 {
     struct stat info;
     return !path.isEmpty() && ::stat(toPath(path).c_str(), &info) == 0;
+}
+
+std::optional<bool> LocalFileManager::existenceAtPath(const QString& path, FileError* error)
+{
+    struct stat info;
+    const int code = path.isEmpty() ? ENOENT : ::stat(toPath(path).c_str(), &info) == 0 ? 0 : errno;
+    if (code == 0 || code == ENOENT)
+        return code == 0;
+    report(error, code, QStringLiteral("Could not tell whether anything is at %1: %2").arg(shown(toPath(path)), reason(code)));
+    return std::nullopt;
 }
 
 bool LocalFileManager::nothingAtPath(const QString& path, FileError* error)
@@ -145,7 +168,8 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
         return failed(EINVAL);
 
     const HiddenSiblings siblings(target->folder, target->name);
-    siblings.sweepLeftovers();
+    int sweepCode = 0;
+    noteUnswept(error, siblings.sweepLeftovers(sweepCode), sweepCode);
     int stagingCode = 0;
     const std::optional<fs::path> staging = siblings.makeStagingFolder(stagingCode);
     if (!staging)
@@ -179,10 +203,13 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
         }
     }
     std::error_code cleanup;
-    fs::remove_all(*staging, cleanup);
+    if (const int code = removeAll(*staging))
+        cleanup.assign(code, std::generic_category());
     lock.reset();
     if (copied) {
         syncFolder(target->folder);
+        if (cleanup)
+            noteUnswept(error, {*staging}, cleanup.value());
         return true;
     }
     const std::optional<QString> leftBehind = cleanup ? std::optional(fromPath(*staging)) : std::nullopt;
@@ -201,10 +228,12 @@ bool LocalFileManager::removeItem(const QString& path, FileError* error)
     };
     if (!target)
         return failed(EINVAL);
+    // First what an earlier removal of this item left, even when the item is gone already.
+    const HiddenSiblings siblings(target->folder, target->name);
+    int sweepCode = 0;
+    noteUnswept(error, siblings.sweepLeftovers(sweepCode), sweepCode);
     if (!anythingAt(target->item))
         return failed(errno);
-    const HiddenSiblings siblings(target->folder, target->name);
-    siblings.sweepLeftovers();
 
     // Out of the way under a hidden name in one step: a deletion that stops part-way then never
     // leaves half a copy under the real name. Locked before, so that no sweep takes it meanwhile.
@@ -230,6 +259,19 @@ bool LocalFileManager::removeItem(const QString& path, FileError* error)
     return false;
 }
 
+bool LocalFileManager::sweepLeftovers(const QString& path, FileError* error)
+{
+    const std::optional<ItemPath> target = itemPath(toPath(path));
+    if (!target)
+        return true;
+    int code = 0;
+    const std::vector<fs::path> left = HiddenSiblings(target->folder, target->name).sweepLeftovers(code);
+    if (!left.empty())
+        report(error, code, QStringLiteral("Could not clear away what an earlier try left beside %1: %2")
+                                .arg(shown(target->item), reason(code)));
+    return noteUnswept(error, left, code);
+}
+
 std::optional<QString> LocalFileManager::resolvedPath(const QString& path, FileError* error)
 {
     const auto failed = [&](int code) -> std::optional<QString> {
@@ -250,7 +292,8 @@ std::optional<QString> LocalFileManager::resolvedPath(const QString& path, FileE
 
 bool LocalFileManager::removeTree(const fs::path& path, std::error_code& error)
 {
-    fs::remove_all(path, error);
+    if (const int code = removeAll(path))
+        error.assign(code, std::generic_category());
     return !error;
 }
 
@@ -266,15 +309,16 @@ bool LocalFileManager::copyTree(const fs::path& from, const fs::path& to, std::e
         const fs::path target = fs::read_symlink(from, error);
         if (error)
             return false;
-        fs::create_symlink(target, to, error);
+        if (const int code = makeLink(target, to))
+            error.assign(code, std::generic_category());
         return !error;
     }
     case S_IFREG:
         // Set-ID bits are never carried over.
         return copyFile(from, to, info.st_mode & 0777, error);
     case S_IFDIR: {
-        if (::mkdir(to.c_str(), info.st_mode & 01777) != 0) {
-            error.assign(errno, std::generic_category());
+        if (const int code = makeFolder(to.c_str(), info.st_mode & 01777)) {
+            error.assign(code, std::generic_category());
             return false;
         }
         // The umask has trimmed the bits as for a plain cp -R. A folder that would not let us
@@ -286,8 +330,8 @@ bool LocalFileManager::copyTree(const fs::path& from, const fs::path& to, std::e
         }
         const mode_t mode = made.st_mode & 07777;
         const bool closed = (mode & S_IRWXU) != S_IRWXU;
-        if (closed && ::chmod(to.c_str(), mode | S_IRWXU) != 0) {
-            error.assign(errno, std::generic_category());
+        if (const int code = closed ? changeMode(to.c_str(), mode | S_IRWXU) : 0) {
+            error.assign(code, std::generic_category());
             return false;
         }
         for (fs::directory_iterator entry(from, error), end; !error && entry != end; entry.increment(error)) {
@@ -296,8 +340,8 @@ bool LocalFileManager::copyTree(const fs::path& from, const fs::path& to, std::e
         }
         if (error)
             return false;
-        if (closed && ::chmod(to.c_str(), mode) != 0) {
-            error.assign(errno, std::generic_category());
+        if (const int code = closed ? changeMode(to.c_str(), mode) : 0) {
+            error.assign(code, std::generic_category());
             return false;
         }
         return true;

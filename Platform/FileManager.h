@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 #include <optional>
@@ -20,6 +21,11 @@ struct FileError {
     // holds the item, the one failure that more rights on that folder can mend; not reading what
     // is copied, nor working inside a copy.
     bool inHoldingFolder = false;
+    // Hidden siblings of ours (what an earlier run left, or this one's empty staging folder) that
+    // could not be cleared away, and why (`unsweptCode`); set whether the operation succeeded or
+    // not, so that a good install that leaves one behind can say so.
+    QStringList unswept;
+    int unsweptCode = 0;
 };
 
 class FileManager {
@@ -27,6 +33,10 @@ public:
     virtual ~FileManager() = default;
     // Whether anything (file, folder, link to an existing item) is at the path.
     virtual bool fileExistsAtPath(const QString& path) = 0;
+    // The same, links followed, but only the system's "no such entry" counts as nothing there:
+    // none, described in `error`, when it cannot tell (an I/O error, a folder on the way that
+    // may not be searched, a file where a folder should be).
+    virtual std::optional<bool> existenceAtPath(const QString& path, FileError* error = nullptr) = 0;
     // Whether nothing at all is at the path itself: true only when the system answers that there
     // is no such entry. An item, a dangling link or a folder on the way that may not be searched
     // all answer false, described in `error`. Links are not followed.
@@ -35,6 +45,9 @@ public:
     virtual bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) = 0;
     // Removes a file or folder tree; a link is removed, never followed.
     virtual bool removeItem(const QString& path, FileError* error = nullptr) = 0;
+    // Clears away the hidden siblings that an earlier run of ours left beside the item at the
+    // path (only names of our own pattern); false, with `error->unswept`, when some stay.
+    virtual bool sweepLeftovers(const QString& path, FileError* error = nullptr) = 0;
     // The path with its folder made absolute and resolved through every link, its own name kept
     // as it is: the name under which another process, in another working folder, reaches the
     // same item. None when the folder cannot be resolved or the result cannot be written exactly.
@@ -48,9 +61,11 @@ public:
 class LocalFileManager : public FileManager {
 public:
     bool fileExistsAtPath(const QString& path) override;
+    std::optional<bool> existenceAtPath(const QString& path, FileError* error = nullptr) override;
     bool nothingAtPath(const QString& path, FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
     bool removeItem(const QString& path, FileError* error = nullptr) override;
+    bool sweepLeftovers(const QString& path, FileError* error = nullptr) override;
     std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;
 
 protected:

@@ -3,7 +3,29 @@
 // The few file calls whose best form differs per system, each defined in
 // Platform/<system>/FileSystemCalls.cpp; the portable fallbacks they share are in
 // Platform/FileSystemCalls.cpp. Each gives back 0 or the error number.
+#include <filesystem>
+#include <functional>
+#include <sys/types.h>
+
 namespace Platform {
+
+// Every call that changes the file system during a copy, a removal or a sweep passes this gate
+// first, so that a test can fail it or stop the process right there: the gate gives back 0 to
+// go on, or the error number the call fails with. None is set outside tests.
+using FileSystemCallGate = std::function<int(const char* call)>;
+void setFileSystemCallGate(FileSystemCallGate gate);
+int passGate(const char* call);
+
+// The portable changing calls, through the gate.
+int makeFolder(const char* path, mode_t mode);
+// A new file, never an existing one nor through a link; its descriptor in `fd`.
+int createFile(const char* path, mode_t mode, int& fd);
+int changeMode(const char* path, mode_t mode);
+int makeLink(const std::filesystem::path& target, const std::filesystem::path& link);
+// A fresh folder from a template ending in XXXXXX, which is filled in.
+int makeUniqueFolder(char* pathTemplate);
+// Deletes a file or a tree, links not followed, entry by entry.
+int removeAll(const std::filesystem::path& path);
 
 // Renames without ever replacing an item that appeared at the destination meanwhile.
 int renameNoReplace(const char* from, const char* to);

@@ -53,7 +53,7 @@ HiddenSiblings::HiddenSiblings(fs::path folder, const std::string& name)
 {
 }
 
-void HiddenSiblings::sweepLeftovers() const
+std::vector<fs::path> HiddenSiblings::sweepLeftovers(int& code) const
 {
     std::vector<fs::path> leftovers;
     std::error_code error;
@@ -61,31 +61,42 @@ void HiddenSiblings::sweepLeftovers() const
         if (isOurSibling(entry->path().filename().native(), m_prefix))
             leftovers.push_back(entry->path());
     }
+    std::vector<fs::path> left;
     for (const fs::path& leftover : leftovers) {
-        // Held while it is removed, so that no other run starts to work in it meanwhile.
+        // Held while it is removed, so that no other run starts to work in it meanwhile; one that
+        // another run holds is at work, not left over.
         const UniqueFd lock = openFolder(leftover);
         if (lock.valid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
-        std::error_code ignored;
-        fs::remove_all(leftover, ignored);
+        if (const int removal = removeAll(leftover)) {
+            if (left.empty())
+                code = removal;
+            left.push_back(leftover);
+        }
     }
+    return left;
 }
 
 std::optional<fs::path> HiddenSiblings::makeStagingFolder(int& code) const
 {
     std::string stagingTemplate = (m_folder / (m_prefix + "XXXXXX")).native();
-    if (!::mkdtemp(stagingTemplate.data())) {
-        code = errno;
+    if (const int made = makeUniqueFolder(stagingTemplate.data())) {
+        code = made;
         return std::nullopt;
     }
     return fs::path(stagingTemplate);
+}
+
+fs::path HiddenSiblings::freshName() const
+{
+    return m_folder / (m_prefix + randomSuffix());
 }
 
 int HiddenSiblings::moveAside(const fs::path& item, fs::path& aside) const
 {
     int code = EEXIST;
     for (int attempt = 0; attempt < kAsideAttempts && code == EEXIST; ++attempt) {
-        aside = m_folder / (m_prefix + randomSuffix());
+        aside = freshName();
         code = renameNoReplace(item.c_str(), aside.c_str());
     }
     return code;

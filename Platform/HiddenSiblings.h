@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Platform {
 
@@ -17,11 +18,15 @@ public:
     HiddenSiblings(std::filesystem::path folder, const std::string& name);
 
     // Clears away what an earlier run left here: only names of our own pattern, and none that is
-    // locked. Best effort.
-    void sweepLeftovers() const;
+    // locked. Gives back those it could not clear away (none when the folder cannot be listed),
+    // with the error number of the first failure in `code`.
+    std::vector<std::filesystem::path> sweepLeftovers(int& code) const;
     // A new, empty staging folder among the siblings (mkdtemp); none with the error number in
     // `code` when it cannot be made.
     std::optional<std::filesystem::path> makeStagingFolder(int& code) const;
+    // A sibling's path under a fresh name, for a command that makes it itself (and fails where
+    // something is already there).
+    std::filesystem::path freshName() const;
     // Renames the item to a sibling of a fresh name, in one step and without replacing anything;
     // gives back 0 or the error number, and the sibling's path in `aside`.
     int moveAside(const std::filesystem::path& item, std::filesystem::path& aside) const;

@@ -6,6 +6,7 @@
 #include "Platform/Bundle.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
+#include "Platform/RootOnlyFolder.h"
 #include "Platform/Workspace.h"
 
 #include <QStringList>
@@ -27,6 +28,8 @@ struct Services {
     std::shared_ptr<Alerts> alerts;
     std::shared_ptr<Log> log;
     std::function<QStringList()> applicationSupportDirectories;
+    // When root may act in a folder: this system's rule unless a test gives other facts.
+    RootOnlyRule rootOnlyRule;
 
     // The real services of this machine. Each system wires its own backends in one file,
     // Platform/<system>/SystemServices.cpp; nothing else names them.

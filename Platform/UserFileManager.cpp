@@ -26,12 +26,14 @@ QDataStream& operator>>(QDataStream& in, std::optional<QString>& text)
 
 QDataStream& operator<<(QDataStream& out, const FileError& error)
 {
-    return out << error.code << error.description << error.leftBehind << error.inHoldingFolder;
+    return out << error.code << error.description << error.leftBehind << error.inHoldingFolder << error.unswept
+               << error.unsweptCode;
 }
 
 QDataStream& operator>>(QDataStream& in, FileError& error)
 {
-    return in >> error.code >> error.description >> error.leftBehind >> error.inHoldingFolder;
+    return in >> error.code >> error.description >> error.leftBehind >> error.inHoldingFolder >> error.unswept
+              >> error.unsweptCode;
 }
 
 // A call made as the user: its answer and the error it described, carried back from the child.
@@ -49,7 +51,7 @@ Answer asUser(const UserAccount& account, FileError* error, const std::function<
     });
     if (!reply) {
         if (error)
-            *error = {ECHILD, QStringLiteral("Could not act as the user %1").arg(account.name), std::nullopt, false};
+            *error = {ECHILD, QStringLiteral("Could not act as the user %1").arg(account.name), std::nullopt, false, {}, 0};
         return failed;
     }
     Answer answer = failed;
@@ -105,6 +107,14 @@ bool UserFileManager::removeItem(const QString& path, FileError* error)
         return LocalFileManager::removeItem(path, error);
     return asUser<bool>(
         m_account, error, [&](FileError* e) { return LocalFileManager::removeItem(path, e); }, false);
+}
+
+bool UserFileManager::sweepLeftovers(const QString& path, FileError* error)
+{
+    if (!isInsideHome(path))
+        return LocalFileManager::sweepLeftovers(path, error);
+    return asUser<bool>(
+        m_account, error, [&](FileError* e) { return LocalFileManager::sweepLeftovers(path, e); }, false);
 }
 
 std::optional<QString> UserFileManager::resolvedPath(const QString& path, FileError* error)

@@ -20,6 +20,7 @@ public:
     bool nothingAtPath(const QString& path, FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
     bool removeItem(const QString& path, FileError* error = nullptr) override;
+    bool sweepLeftovers(const QString& path, FileError* error = nullptr) override;
     std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;
 
 private:

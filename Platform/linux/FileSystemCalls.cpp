@@ -9,6 +9,8 @@ namespace Platform {
 
 int renameNoReplace(const char* from, const char* to)
 {
+    if (const int refused = passGate("rename"))
+        return refused;
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return 0;
     // An older kernel, or a file system that cannot.
@@ -19,6 +21,8 @@ int renameNoReplace(const char* from, const char* to)
 
 int copyBytes(int in, int out)
 {
+    if (const int refused = passGate("write"))
+        return refused;
     // In the kernel, without a trip through our memory; may share blocks on file systems that can.
     for (;;) {
         const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
@@ -37,11 +41,15 @@ int copyBytes(int in, int out)
 
 int flushCopiedFile(int)
 {
+    if (const int refused = passGate("sync"))
+        return refused;
     return 0;  // the whole tree is flushed at once
 }
 
 int flushCopiedTree(int folderFd)
 {
+    if (const int refused = passGate("sync"))
+        return refused;
     return ::syncfs(folderFd) == 0 ? 0 : errno;
 }
 

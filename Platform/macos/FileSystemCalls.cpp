@@ -9,6 +9,8 @@ namespace Platform {
 
 int renameNoReplace(const char* from, const char* to)
 {
+    if (const int refused = passGate("rename"))
+        return refused;
     if (::renamex_np(from, to, RENAME_EXCL) == 0)
         return 0;
     // A file system that cannot.
@@ -19,11 +21,15 @@ int renameNoReplace(const char* from, const char* to)
 
 int copyBytes(int in, int out)
 {
+    if (const int refused = passGate("write"))
+        return refused;
     return copyBytesThroughBuffer(in, out);
 }
 
 int flushCopiedFile(int fd)
 {
+    if (const int refused = passGate("sync"))
+        return refused;
     // fsync stops at the drive's own cache; a file system that cannot do more gets the plain fsync.
     if (::fcntl(fd, F_FULLFSYNC) == 0)
         return 0;
@@ -32,6 +38,8 @@ int flushCopiedFile(int fd)
 
 int flushCopiedTree(int)
 {
+    if (const int refused = passGate("sync"))
+        return refused;
     return 0;  // each file was flushed as it was copied
 }
 

@@ -7,9 +7,38 @@
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+
+// Root's commands as the administrator's prompt shows them, with every hidden sibling's random
+// suffix written XXXXXX: a staged copy into the destination's folder, and a removal that moves
+// the item aside first.
+inline QStringList withSiblingsMasked(QStringList commands)
+{
+    static const QRegularExpression suffix(QStringLiteral("\\.foldwise-[A-Za-z0-9]{6}'"));
+    for (QString& command : commands)
+        command.replace(suffix, QStringLiteral(".foldwise-XXXXXX'"));
+    return commands;
+}
+
+inline QString rootCopyCommandText(const QString& realSource, const QString& realDestination)
+{
+    const QString staged = QStringLiteral("'%1/.%2.foldwise-XXXXXX'")
+                               .arg(QFileInfo(realDestination).path(), QFileInfo(realDestination).fileName());
+    return QStringLiteral("'mkdir' %1 && { 'cp' -R '%2/.' %1 && 'chmod' -R go-w %1 && 'mv' -n -T %1 '%3' && [ ! -e %1 ] "
+                          "|| { 'rm' -R -f %1; exit 1; }; }")
+        .arg(staged, realSource, realDestination);
+}
+
+inline QString rootRemovalCommandText(const QString& realPath)
+{
+    const QString aside =
+        QStringLiteral("'%1/.%2.foldwise-XXXXXX'").arg(QFileInfo(realPath).path(), QFileInfo(realPath).fileName());
+    return QStringLiteral("'mv' -n -T '%1' %2 && [ ! -e '%1' ] && 'rm' -R %2").arg(realPath, aside);
+}
 
 // A delegate over fakes, with our own bundle, an applications folder and an Application Support
 // folder in a fresh temporary folder.

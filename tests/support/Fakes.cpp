@@ -10,8 +10,19 @@ bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileEr
     if (error)
         *error = {code,
                   QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
-                  std::nullopt, true};
+                  std::nullopt, true, unswept, unswept.isEmpty() ? 0 : EACCES};
     return false;
+}
+
+std::optional<bool> InjectingFileManager::existenceAtPath(const QString& path, Platform::FileError* error)
+{
+    if (!failingLookups.contains(path))
+        return LocalFileManager::existenceAtPath(path, error);
+    const int code = failingLookups.value(path);
+    if (error)
+        *error = {code, QStringLiteral("Injected look-up failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
+                  std::nullopt, false, {}, 0};
+    return std::nullopt;
 }
 
 bool InjectingFileManager::copyItem(const QString& source, const QString& destination, Platform::FileError* error)
@@ -71,7 +82,13 @@ QStringList RecordingAlerts::messages() const
 
 void RecordingAlerts::runAlertPanel(const QString& title, const QString& message, const QString& button)
 {
-    panels.push_back({title, message, button});
+    panels.push_back({title, message, button, {}});
+}
+
+void RecordingAlerts::runAlertPanelWithInformativeText(const QString& title, const QString& message,
+                                                       const QString& informativeText, const QString& button)
+{
+    panels.push_back({title, message, button, informativeText});
 }
 
 Platform::Services FakeServices::services(const QString& mainBundlePath) const
@@ -84,6 +101,7 @@ Platform::Services FakeServices::services(const QString& mainBundlePath) const
     services.administratorShell = shell;
     services.alerts = alerts;
     services.log = log;
+    services.rootOnlyRule = rootOnlyRule;
     const QStringList folders = supportFolders;
     services.applicationSupportDirectories = [folders] { return folders; };
     return services;

@@ -21,9 +21,14 @@ public:
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     // Each stands for a refusal of the folder that holds the item.
     QHash<QString, int> failureCodes;
+    // Hidden siblings that each injected failure says it could not sweep away.
+    QStringList unswept;
+    // Paths whose existence cannot be told, with the error number the look-up gives.
+    QHash<QString, int> failingLookups;
     QStringList copies;  // every copy asked for, "source -> destination"
     QStringList removals;
 
+    std::optional<bool> existenceAtPath(const QString& path, Platform::FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
     bool removeItem(const QString& path, Platform::FileError* error = nullptr) override;
 
@@ -49,10 +54,13 @@ class RecordingAlerts : public Platform::Alerts {
 public:
     struct Panel {
         QString title, message, button;
+        QString informativeText;
     };
     std::vector<Panel> panels;
     QStringList messages() const;
     void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
+    void runAlertPanelWithInformativeText(const QString& title, const QString& message,
+                                          const QString& informativeText, const QString& button) override;
 };
 
 class RecordingLog : public Platform::Log {
@@ -103,6 +111,7 @@ struct FakeServices {
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>(alerts);
     QStringList supportFolders;
+    Platform::RootOnlyRule rootOnlyRule;
 
     Platform::Services services(const QString& mainBundlePath) const;
     // The same with one real service (a registry, a workspace or an administrator shell) in place

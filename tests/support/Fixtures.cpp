@@ -9,7 +9,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -218,6 +223,30 @@ void chownTree(const QString& path, uid_t user)
     std::error_code ignored;
     for (fs::recursive_directory_iterator it(root, ignored), end; it != end; it.increment(ignored))
         ::lchown(it->path().c_str(), user, user);
+}
+
+void grantWriteByAccessControlList(const QString& folder, uid_t user, bool byDefault)
+{
+    const auto littleEndian = [](quint64 value, int size) {
+        QByteArray bytes = bigEndian(value, size);
+        std::reverse(bytes.begin(), bytes.end());
+        return bytes;
+    };
+    // The kernel's little-endian form: a version, then tag, permissions and id for each entry.
+    QByteArray list = littleEndian(2, 4);
+    const auto entry = [&](quint16 tag, quint16 permissions, quint32 id) {
+        list += littleEndian(tag, 2) + littleEndian(permissions, 2) + littleEndian(id, 4);
+    };
+    const quint32 none = 0xffffffff;
+    entry(0x01, 7, none);  // owner
+    entry(0x02, 7, quint32(user));
+    entry(0x04, 5, none);  // owning group
+    entry(0x10, 7, none);  // mask
+    entry(0x20, 5, none);  // others
+    EXPECT_EQ(::setxattr(QFile::encodeName(folder).constData(), byDefault ? "system.posix_acl_default" : "system.posix_acl_access", list.constData(),
+                         size_t(list.size()), 0),
+              0)
+        << std::strerror(errno);
 }
 
 }  // namespace Fixtures

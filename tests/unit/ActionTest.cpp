@@ -1,10 +1,14 @@
 #include "tests/support/DelegateHarness.h"
 
+#include "InstallationUtility/ALCommandLine.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextStream>
 
 #include <cerrno>
+#include <cstring>
 
 using Shell = ScriptedAdministratorShell;
 
@@ -162,17 +166,43 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
     }
 }
 
-TEST_F(ActionTest, MissingPluginResourceNeverPromptsAndIsLogged)
+TEST_F(ActionTest, APluginOrFolderThatCannotBeFoundNeverPromptsAndOnlyAbsenceGoesUndescribed)
 {
-    mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("NoPlugin.app")), QStringLiteral("2.5"), false);
-    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
-    d.smartInstallation(nullptr);
-    EXPECT_TRUE(fakes.shell->commands.isEmpty());
-    EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
-    EXPECT_EQ(fakes.alerts->messages(), (QStringList{kRunFirst, kNoAccess}));
-    ASSERT_EQ(fakes.log->lines.size(), 1);
-    EXPECT_TRUE(
-        fakes.log->lines.first().contains(QStringLiteral("NoPlugin.app/Contents/Resources/Foldwise.acroplugin")));
+    // Only "no such entry" means absent: any other reason a look-up fails is told as it is.
+    const struct {
+        const char* name;
+        bool withPlugin;
+        bool folderUnreadable;
+        bool pluginUnreadable;
+        QString log;
+    } rows[] = {
+        {"plug-in missing", false, false, false, QStringLiteral("The plug-in to install is missing: ")},
+        {"plug-in unreadable", false, false, true, QStringLiteral("The plug-in to install cannot be read: ")},
+        {"plug-in folder unreadable", true, true, false, QStringLiteral("Injected look-up failure at ")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        forgetEarlierRows();
+        mainBundle = Fixtures::makeMainBundle(temp.filePath(QStringLiteral("Installer %1.app").arg(row.name)),
+                                              QStringLiteral("2.5"), row.withPlugin);
+        const QString carried = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+        if (row.pluginUnreadable)
+            fakes.fileManager->failingLookups.insert(carried, EIO);
+        ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+        if (row.folderUnreadable)
+            fakes.fileManager->failingLookups.insert(QFileInfo(pluginPath(d)).path(), EIO);
+        d.smartInstallation(nullptr);
+        EXPECT_TRUE(fakes.shell->commands.isEmpty());
+        EXPECT_TRUE(fakes.fileManager->copies.isEmpty());
+        EXPECT_EQ(fakes.alerts->messages(), (QStringList{kRunFirst, kNoAccess}));
+        ASSERT_EQ(fakes.log->lines.size(), 1);
+        const QString line = fakes.log->lines.first();
+        EXPECT_TRUE(line.startsWith(QStringLiteral("Error = ") + row.log)) << line.toStdString();
+        EXPECT_TRUE(line.contains(row.withPlugin ? QFileInfo(pluginPath(d)).path() : carried)) << line.toStdString();
+        if (row.folderUnreadable || row.pluginUnreadable) {
+            EXPECT_TRUE(line.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << line.toStdString();
+        }
+    }
 }
 
 TEST_F(ActionTest, UninstallRemovesTheCopyAndTheCaptionReturnsToInstall)
@@ -250,4 +280,21 @@ TEST_F(ActionTest, ARowThatVanishedFromTheListIsNoRowToActOn)
     EXPECT_EQ(d.installOrUninstall(0), ALActionOutcome::noSuchRow);
     EXPECT_EQ(d.installOrUninstall(-1), ALActionOutcome::noSuchRow);
     EXPECT_EQ(discoveries, 0);
+}
+
+TEST_F(ActionTest, CommandLineUninstallWithNoCopyLeftFinishesWhatAStoppedRemovalLeft)
+{
+    ALAppDelegate& d = start(QStringLiteral("17.0"), true);
+    const QString folder = QFileInfo(pluginPath(d)).path();
+    Fixtures::makePluginCopy(folder + QStringLiteral("/.Foldwise.acroplugin.foldwise-Ab12Cd"), QStringLiteral("2.4"));
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    ALCommandLine commandLine([&](const std::optional<QString>&) { return std::optional(fakes.services(mainBundle)); },
+                              outStream, errStream);
+    ALCommandLineRequest request;
+    request.command = ALCommandLineRequest::Command::uninstall;
+    request.applicationPaths = {acrobat};
+    EXPECT_EQ(commandLine.run(request), ALExitStatus::done) << err.toStdString();
+    EXPECT_TRUE(out.endsWith(QStringLiteral(": not installed\n"))) << out.toStdString();
+    EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }

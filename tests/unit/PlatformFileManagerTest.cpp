@@ -1,4 +1,5 @@
 #include "Platform/FileManager.h"
+#include "Platform/FileSystemCalls.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using Fixtures::readFile;
@@ -268,4 +270,89 @@ TEST_F(PlatformFileManagerTest, ResolvedPathNamesTheRealFolderAbsolutely)
     EXPECT_FALSE(m_manager.resolvedPath(m_folder.filePath("Fine") + "/Foldwise.acroplugin", &error));
     EXPECT_EQ(error.code, EILSEQ);
     std::filesystem::remove(raw);
+}
+
+// Every call that changes the file system, failed (EIO) or stopped (the process killed there) in
+// turn, for one install and one uninstall: the real name holds exactly the old or the new tree,
+// success is told only for the new state, and the same action run again ends in the new state
+// with no hidden sibling left.
+TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheNewTreeAndTheNextTryFinishes)
+{
+    const QString item = m_target + "/Copy";
+    const auto contentsOf = [](const QString& root) {
+        QStringList entries;
+        for (const QString& entry : Fixtures::treeOf(root))
+        {
+            std::error_code notALink;
+            const QString linked = QString::fromStdString(
+                std::filesystem::read_symlink(QFile::encodeName(entry).toStdString(), notALink).native());
+            entries.append(entry.mid(root.size()) + QLatin1Char(' ') + linked + QLatin1Char(' ')
+                           + QString::fromLatin1(readFile(entry).toHex()));
+        }
+        return entries;
+    };
+    const QStringList full = contentsOf(m_source);
+    // What the real name holds: the whole tree, or nothing at all.
+    const auto state = [&]() -> std::optional<bool> {
+        if (!QFileInfo(item).exists() && !QFileInfo(item).isSymLink())
+            return false;
+        return contentsOf(item) == full ? std::optional(true) : std::nullopt;
+    };
+    for (const bool installing : {true, false}) {
+        const auto prepare = [&] {
+            QDir(m_target).removeRecursively();
+            QDir().mkpath(m_target);
+            if (!installing) {
+                ASSERT_TRUE(m_manager.copyItem(m_source, item));
+            }
+        };
+        const auto act = [&] { return installing ? m_manager.copyItem(m_source, item) : m_manager.removeItem(item); };
+        int calls = 0;
+        prepare();
+        Platform::setFileSystemCallGate([&](const char*) { return ++calls, 0; });
+        ASSERT_TRUE(act());
+        Platform::setFileSystemCallGate({});
+        ASSERT_GT(calls, 5);
+        for (const bool stopping : {false, true}) {
+            for (int failing = 1; failing <= calls; ++failing) {
+                SCOPED_TRACE(testing::Message() << (installing ? "install" : "uninstall") << ", call " << failing
+                                                << (stopping ? " stopped" : " failed"));
+                prepare();
+                int seen = 0;
+                Platform::setFileSystemCallGate([&](const char*) {
+                    if (++seen != failing)
+                        return 0;
+                    if (stopping)
+                        ::_exit(0);
+                    return EIO;
+                });
+                bool succeeded = false;
+                if (stopping) {
+                    const pid_t child = ::fork();
+                    if (child == 0)
+                        ::_exit(act() ? 1 : 2);
+                    int status = 0;
+                    ::waitpid(child, &status, 0);
+                    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "stopped at that call";
+                } else {
+                    succeeded = act();
+                }
+                Platform::setFileSystemCallGate({});
+                const std::optional<bool> holds = state();
+                ASSERT_TRUE(holds) << "half a tree under the real name";
+                if (succeeded) {
+                    EXPECT_EQ(*holds, installing);
+                }
+                // The same action again, where it is still to do; otherwise what is left is swept.
+                if (*holds != installing) {
+                    EXPECT_TRUE(act());
+                } else {
+                    EXPECT_TRUE(m_manager.sweepLeftovers(item));
+                }
+                EXPECT_EQ(state(), std::optional(installing));
+                EXPECT_EQ(entriesOf(m_target), installing ? QStringList{"Copy"} : QStringList{})
+                    << "no hidden sibling is left";
+            }
+        }
+    }
 }
