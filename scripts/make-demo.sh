@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Lays out a sample set of Acrobat installations under a folder (default build/demo), fresh
+# Lays out a sample set of Acrobat installations under a folder (default build-app/demo), fresh
 # each time: Acrobat 11 with Foldwise 2.5 installed in its bundle, an "Adobe Acrobat DC" 15 and
 # an Acrobat 2017 without it, and a home whose Application Support folder has their plug-in folders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-demo=$(realpath -m "${1:-build/demo}")
+demo=$(realpath -m "${1:-build-app/demo}")
 rm -rf "$demo"
 apps="$demo/Applications"
 support="$demo/home/.local/share"
@@ -26,8 +26,9 @@ acrobat() { # folder name version
   local bundle="$apps/$1/Acrobat.app"
   plist "$bundle/Contents/Info.plist" "$2" "$3"
   mkdir -p "$bundle/Contents/MacOS" "$bundle/Contents/Resources"
-  printf '#!/bin/sh\nexec sleep 3600\n' >"$bundle/Contents/MacOS/AdobeAcrobat"
-  chmod +x "$bundle/Contents/MacOS/AdobeAcrobat"
+  # A real program of its own, so that the running check knows it when it runs:
+  #   "$demo/Applications/Acrobat 2017/Acrobat.app/Contents/MacOS/AdobeAcrobat" 3600 &
+  cp "$(command -v sleep)" "$bundle/Contents/MacOS/AdobeAcrobat"
   cp resources/Acrobat.png "$bundle/Contents/Resources/AppIcon.png"
 }
 

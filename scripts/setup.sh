@@ -26,7 +26,7 @@ run_packages=(
 test_packages=(
   dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev libplist-dev
   dbus at-spi2-core python3-pyatspi orca speech-dispatcher openbox
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   # Debian's own checks of the package, and libc++ to compile every source as macOS's library would.
   lintian appstream desktop-file-utils libc++-dev libc++abi-dev
 )
