@@ -71,7 +71,7 @@ std::optional<QByteArray> runAsPlainUser(const std::function<QByteArray()>& work
 // Gives the user the right to write the folder through a POSIX access control list, beside the
 // owner's and the mode's; the owning group keeps reading only. By default: for all that is made
 // in the folder from now on.
-void grantWriteByAccessControlList(const QString& folder, uid_t user, bool byDefault = false);
+bool grantWriteByAccessControlList(const QString& folder, uid_t user, bool byDefault = false);
 
 // Gives a tree to the user and group, links included (not followed).
 void chownTree(const QString& path, uid_t user);

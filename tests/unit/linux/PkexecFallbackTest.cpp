@@ -114,7 +114,7 @@ TEST_F(PkexecFallbackTest, RootsCopyIsWritableByNobodyElseWhateverTheFoldersDefa
     const QString folder = temp.filePath(QStringLiteral("Plug ins"));
     const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
     QDir().mkpath(folder);
-    Fixtures::grantWriteByAccessControlList(folder, Fixtures::kPlainUser, true);
+    ASSERT_TRUE(Fixtures::grantWriteByAccessControlList(folder, Fixtures::kPlainUser, true)) << std::strerror(errno);
     fakes.fileManager->failingCopies = {destination};
     ALAppDelegate& d = makeDelegate(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), kPkexecRunningTheCommand));
     std::optional<QString> description;
@@ -392,7 +392,7 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
          QStringLiteral("the members of the group \"nogroup\" (gid %1), which is no administrators' group (mode 0775)")
              .arg(Fixtures::kPlainUser)},
         {"root's plug-in folder whose access control list lets another user write it",
-         [&](const QString& p) { Fixtures::grantWriteByAccessControlList(p, kOtherUser); }, plainUsersGroup, false,
+         [&](const QString& p) { EXPECT_TRUE(Fixtures::grantWriteByAccessControlList(p, kOtherUser)) << std::strerror(errno); }, plainUsersGroup, false,
          false, QStringLiteral("the user with uid %1, whom an access control list lets write it").arg(kOtherUser)},
         {"root's folders on a medium mounted for the user",
          [&](const QString&) {}, none, true, false,
