@@ -5,6 +5,8 @@
 
 #include <QTextStream>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // The installer without its window, for administrators and fleet tools: lists the Acrobat
 // installations, installs or uninstalls through the same delegate rules as the window, and
@@ -15,8 +17,10 @@ public:
     // The services for the one running the command, or, as root with --user, for each user
     // named (with that user's Application Support folder, processes and rights in their home).
     using ServicesFor = std::function<std::optional<Platform::Services>(const std::optional<QString>& user)>;
+    // The names of the people who log in here, for --all-users.
+    using LoginUsers = std::function<QStringList()>;
 
-    ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err);
+    ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, LoginUsers loginUsers = {});
 
     // Runs the request and gives the exit status.
     int run(const ALCommandLineRequest& request);
@@ -24,12 +28,19 @@ public:
     // The program's entry point when it is started with arguments.
     static int main(int argc, char* argv[]);
 
+    struct Session;
+
 private:
-    int list(bool json);
+    // One session per user asked for, each with its installations found; none after a usage
+    // error, which is told before anything is done.
+    std::optional<std::vector<std::unique_ptr<Session>>> sessionsFor(const ALCommandLineRequest& request);
+    int list(const ALCommandLineRequest& request);
     int installOrUninstall(const ALCommandLineRequest& request);
-    int forUser(const ALCommandLineRequest& request, const std::optional<QString>& user);
+    int act(Session& session, const QString& path, bool installing);
+    bool neverRun(Session& session, const QVariantMap& instance) const;
 
     ServicesFor m_servicesFor;
+    LoginUsers m_loginUsers;
     QTextStream& m_out;
     QTextStream& m_err;
 };

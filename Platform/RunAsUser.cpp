@@ -54,6 +54,29 @@ std::optional<UserAccount> userAccountNamed(const QString& name)
     return UserAccount{name, found->pw_uid, found->pw_gid, QDir::cleanPath(home)};
 }
 
+std::vector<UserAccount> loginAccounts()
+{
+    std::vector<UserAccount> accounts;
+    ::setpwent();
+    while (const struct passwd* entry = ::getpwent()) {
+        const QByteArray shell(entry->pw_shell ? entry->pw_shell : "");
+        const bool loginShell = !shell.isEmpty() && !shell.endsWith("/nologin") && !shell.endsWith("/false");
+        const QString home = QFile::decodeName(entry->pw_dir);
+        if (entry->pw_uid >= firstLoginUid() && entry->pw_uid != uid_t(-2) && loginShell
+            && QDir::isAbsolutePath(home) && QDir::cleanPath(home) != QLatin1String("/"))
+            accounts.push_back({QString::fromLocal8Bit(entry->pw_name), entry->pw_uid, entry->pw_gid,
+                                QDir::cleanPath(home)});
+    }
+    ::endpwent();
+    return accounts;
+}
+
+bool isInsideHome(const QString& path, const QString& home)
+{
+    const QString cleaned = QDir::cleanPath(path);
+    return home == QLatin1String("/") || cleaned == home || cleaned.startsWith(home + QLatin1Char('/'));
+}
+
 std::optional<QByteArray> runAsUser(const UserAccount& account, const std::function<QByteArray()>& work)
 {
     // Encoded before the fork: the child only changes its identity, works and writes.

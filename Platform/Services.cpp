@@ -13,6 +13,7 @@ std::optional<Services> Services::systemForUser(const QString& userName)
     Services services = system();
     services.fileManager = std::make_shared<UserFileManager>(*account);
     services.workspace = systemWorkspaceOf(account->uid);
+    services.applicationRegistry = systemRegistryOf(account->home);
     const QString support = applicationSupportDirectoryInHome(account->home);
     services.applicationSupportDirectories = [support] { return QStringList{support}; };
     return services;

@@ -39,6 +39,9 @@ struct Services {
 private:
     // This system's workspace that sees only the processes of the user; beside system().
     static std::shared_ptr<Workspace> systemWorkspaceOf(uid_t user);
+    // This system's registry for the user with that home: the system-wide application folders
+    // and the user's own, never another user's nor those the caller's HOME names.
+    static std::shared_ptr<ApplicationRegistry> systemRegistryOf(const QString& home);
 };
 
 }  // namespace Platform

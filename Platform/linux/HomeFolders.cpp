@@ -1,3 +1,4 @@
+#include "Platform/RunAsUser.h"
 #include "Platform/SearchPaths.h"
 
 namespace Platform {
@@ -6,6 +7,11 @@ namespace Platform {
 QString applicationSupportDirectoryInHome(const QString& home)
 {
     return home + QStringLiteral("/.local/share");
+}
+
+uid_t firstLoginUid()
+{
+    return 1000;
 }
 
 }  // namespace Platform

@@ -154,12 +154,15 @@ TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
     const CommandResult result =
         run({QStringLiteral("--install"), acrobat11, QStringLiteral("--no-prompt")},
             {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")});
-    EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
-    EXPECT_TRUE(result.errors.contains("--no-prompt does not ask")) << result.errors.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(result.errors)
-                    .contains(acrobat11
-                              + QStringLiteral(": Can't perform operation, probably there is no access to the "
-                                               "selected location")));
+    EXPECT_EQ(result.exitCode, 6) << result.errors.toStdString();
+    const QString errors = QString::fromUtf8(result.errors);
+    const qsizetype cause = errors.indexOf(QStringLiteral("--no-prompt does not ask"));
+    EXPECT_GE(cause, 0) << result.errors.toStdString();
+    EXPECT_GT(errors.indexOf(acrobat11
+                             + QStringLiteral(": Can't perform operation, probably there is no access to the "
+                                              "selected location")),
+              cause)
+        << "the real cause comes first";
     EXPECT_EQ(treeOf(home), before);
 }
 
