@@ -1,0 +1,192 @@
+#include "InstallationUtility/ALCommandLine.h"
+#include "tests/support/DelegateHarness.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+
+// The command line in-process over fakes: the caller's world plus two users, ann and bob, each
+// with their own registry and data folder; output kept in strings, the exit status returned.
+class CommandLineRunTest : public DelegateTest {
+public:  // the table's rows arrange through a reference
+    struct User {
+        FakeServices fakes;
+        QString support;
+    };
+    std::map<QString, User> users;
+    QString out, err;
+
+    void SetUp() override
+    {
+        DelegateTest::SetUp();
+        for (const QString& name : {QStringLiteral("ann"), QStringLiteral("bob")}) {
+            User& user = users[name];
+            user.support = temp.filePath(name + QStringLiteral("/.local/share"));
+            user.fakes.supportFolders = {user.support};
+        }
+    }
+
+    int run(const QString& line, bool root = true)
+    {
+        out.clear();
+        err.clear();
+        const auto parsed = parseCommandLine(line.split(QLatin1Char(' '), Qt::SkipEmptyParts), root);
+        if (const auto* error = std::get_if<ALUsageError>(&parsed)) {
+            err = error->reason;
+            return ALExitStatus::usage;
+        }
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const auto servicesFor = [this](const std::optional<QString>& user) -> std::optional<Platform::Services> {
+            if (!user)
+                return fakes.services(mainBundle);
+            const auto found = users.find(*user);
+            return found == users.end() ? std::nullopt : std::optional(found->second.fakes.services(mainBundle));
+        };
+        ALCommandLine commandLine(servicesFor, outStream, errStream,
+                                  [] { return QStringList{QStringLiteral("ann"), QStringLiteral("bob")}; });
+        return commandLine.run(std::get<ALCommandLineRequest>(parsed));
+    }
+
+    // Acrobat 2017 in ann's own applications folder; its plug-in folder made when ranOnce.
+    QString annsAcrobat(bool ranOnce = true)
+    {
+        User& ann = users.at(QStringLiteral("ann"));
+        const QString path = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("ann/Applications/Acrobat.app")),
+                                                   QStringLiteral("17.012.20098"));
+        ann.fakes.registry->applications.append(path);
+        if (ranOnce)
+            QDir().mkpath(ann.support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"));
+        return path;
+    }
+
+    QString bobsAcrobat()
+    {
+        const QString path = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("bob/Applications/A.app")),
+                                                   QStringLiteral("17.012.20098"));
+        users.at(QStringLiteral("bob")).fakes.registry->applications.append(path);
+        return path;
+    }
+
+    QString pluginsOf(const QString& folder) const { return folder + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"); }
+};
+
+TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
+{
+    const struct {
+        const char* name;
+        std::function<void(CommandLineRunTest&)> arrange;
+        const char* line;
+        int status;
+        const char* said;  // a part of what is written, on either stream
+        bool installed;  // whether ann's copy stands afterwards
+    } rows[] = {
+        {"installed", [](auto& t) { t.annsAcrobat(); }, "--install --all --user ann", ALExitStatus::done,
+         "(user ann): installed", true},
+        {"nothing to do",
+         [](auto& t) {
+             t.annsAcrobat();
+             Fixtures::makePluginCopy(t.pluginsOf(t.users.at(QStringLiteral("ann")).support)
+                                          + QStringLiteral("/Foldwise.acroplugin"),
+                                      QStringLiteral("2.5"));
+         },
+         "--install --all --user=ann", ALExitStatus::done, ": already installed", true},
+        {"never run", [](auto& t) { t.annsAcrobat(false); }, "--install --all --user ann", ALExitStatus::neverRun,
+         "skipped, this Acrobat was never run", false},
+        {"running",
+         [](auto& t) {
+             t.users.at(QStringLiteral("ann")).fakes.workspace->running.append(
+                 t.annsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+         },
+         "--install --all --user ann", ALExitStatus::acrobatRunning, "Please close Acrobat", false},
+        {"full disk",
+         [](auto& t) {
+             t.annsAcrobat();
+             auto& files = *t.users.at(QStringLiteral("ann")).fakes.fileManager;
+             const QString copy = t.pluginsOf(t.users.at(QStringLiteral("ann")).support)
+                                + QStringLiteral("/Foldwise.acroplugin");
+             files.failingCopies.insert(copy);
+             files.failureCodes.insert(copy, ENOSPC);
+         },
+         "--install --all --user ann", ALExitStatus::failed, "(user ann): Injected failure at", false},
+        {"rights lacking under --user never reach root's shell",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(
+                 t.pluginsOf(t.users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin"));
+         },
+         "--install --all --user ann", ALExitStatus::failed, "never uses root's", false},
+        {"rights lacking with --no-prompt",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(
+                 t.pluginsOf(t.users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin"));
+         },
+         "--install --all --user ann --no-prompt", ALExitStatus::needsAdministrator, "--no-prompt does not ask",
+         false},
+        {"an unknown user stops the run before anything is done", [](auto& t) { t.annsAcrobat(); },
+         "--install --all --user ann --user nosuch", ALExitStatus::usage, "There is no user nosuch", false},
+        {"a path no user lists stops the run before anything is done", [](auto& t) { t.annsAcrobat(); },
+         "--install /nowhere/Acrobat.app --all-users", ALExitStatus::usage, "is no Acrobat installation", false},
+        {"the worst outcome wins: running over never run",
+         [](auto& t) {
+             t.annsAcrobat(false);
+             QDir().mkpath(t.pluginsOf(t.users.at(QStringLiteral("bob")).support));
+             t.users.at(QStringLiteral("bob")).fakes.workspace->running.append(
+                 t.bobsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+         },
+         "--install --all --all-users", ALExitStatus::acrobatRunning, "(user bob): Please close Acrobat", false},
+        {"no Acrobat for anyone", [](auto&) {}, "--install --all --all-users", ALExitStatus::noAcrobat,
+         "Acrobat is not found", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        users.clear();
+        temp.remove();
+        ASSERT_TRUE(QDir().mkpath(temp.path()));
+        SetUp();
+        row.arrange(*this);
+        EXPECT_EQ(run(QString::fromUtf8(row.line)), row.status) << out.toStdString() << err.toStdString();
+        EXPECT_TRUE((out + err).contains(QString::fromUtf8(row.said))) << out.toStdString() << err.toStdString();
+        EXPECT_EQ(QFile::exists(pluginsOf(users.at(QStringLiteral("ann")).support) + Fixtures::kCopyInfo),
+                  row.installed);
+    }
+}
+
+TEST_F(CommandLineRunTest, FailureTellsTheCauseBeforeTheAdvice)
+{
+    annsAcrobat();
+    const QString copy = pluginsOf(users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin");
+    users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(copy);
+    users.at(QStringLiteral("ann")).fakes.fileManager->failureCodes.insert(copy, ENOSPC);
+    ASSERT_EQ(run(QStringLiteral("--install --all --user ann")), ALExitStatus::failed);
+    const qsizetype cause = err.indexOf(QStringLiteral("Injected failure"));
+    ASSERT_GE(cause, 0) << err.toStdString();
+    EXPECT_GT(err.indexOf(QStringLiteral("Please run Acrobat at least once")), cause) << err.toStdString();
+}
+
+TEST_F(CommandLineRunTest, ListShowsEachUsersOwnInstallationsAndEscapesWhatTheyNamed)
+{
+    annsAcrobat();
+    const QString odd = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("bob/Applications/B\x1b[2J.app")),
+                                              QStringLiteral("17.012.20098"));
+    users.at(QStringLiteral("bob")).fakes.registry->applications.append(odd);
+
+    ASSERT_EQ(run(QStringLiteral("--list --json --all-users")), ALExitStatus::done) << err.toStdString();
+    const QJsonArray rows = QJsonDocument::fromJson(out.toUtf8()).array();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).toObject().value(QStringLiteral("user")).toString(), QStringLiteral("ann"));
+    EXPECT_EQ(rows.at(1).toObject().value(QStringLiteral("user")).toString(), QStringLiteral("bob"));
+    EXPECT_EQ(rows.at(1).toObject().value(QStringLiteral("path")).toString(), odd) << "JSON carries names as they are";
+
+    ASSERT_EQ(run(QStringLiteral("--list --user bob")), ALExitStatus::done);
+    EXPECT_FALSE(out.contains(QChar(0x1b)));
+    EXPECT_TRUE(out.contains(QStringLiteral("B\\x1b[2J.app"))) << out.toStdString();
+    EXPECT_TRUE(out.endsWith(QStringLiteral("\tbob\n"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("ann")));
+}
