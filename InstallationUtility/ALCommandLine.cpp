@@ -4,6 +4,7 @@
 #include "Platform/Bundle.h"
 #include "Platform/Format.h"
 #include "Platform/RunAsUser.h"
+#include "Platform/RunLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -149,6 +151,8 @@ int rowOf(const ALAppDelegate& delegate, const QString& path)
     return -1;
 }
 
+volatile std::sig_atomic_t stopSignal = 0;
+
 }  // namespace
 
 // One user's view: their services and the delegate that found their installations.
@@ -166,9 +170,9 @@ struct ALCommandLine::Session {
     }
 };
 
-ALCommandLine::ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, LoginUsers loginUsers)
+ALCommandLine::ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, Options options)
     : m_servicesFor(std::move(servicesFor)),
-      m_loginUsers(std::move(loginUsers)),
+      m_options(std::move(options)),
       m_out(out),
       m_err(err)
 {
@@ -194,19 +198,29 @@ int ALCommandLine::run(const ALCommandLineRequest& request)
         return ALExitStatus::done;
     }
     case Command::list:
-        return list(request);
     case Command::install:
     case Command::uninstall:
-        return installOrUninstall(request);
+        break;
     }
-    return ALExitStatus::usage;
+    // Held until the run ends, so that no other run changes what this one found.
+    std::optional<Platform::RunLock> lock;
+    if (!m_options.lockPath.isEmpty()) {
+        bool busy = false;
+        QString why;
+        lock = Platform::RunLock::take(m_options.lockPath, m_options.lockWait, &busy, &why);
+        if (!lock) {
+            m_err << printable(why) << Qt::endl;
+            return busy ? ALExitStatus::busy : ALExitStatus::failed;
+        }
+    }
+    return request.command == Command::list ? list(request) : installOrUninstall(request);
 }
 
 std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLine::sessionsFor(
     const ALCommandLineRequest& request)
 {
     QList<std::optional<QString>> users;
-    for (const QString& user : request.allUsers && m_loginUsers ? m_loginUsers() : request.users)
+    for (const QString& user : request.allUsers && m_options.loginUsers ? m_options.loginUsers() : request.users)
         users.append(user);
     if (users.isEmpty() && !request.allUsers)
         users.append(std::nullopt);
@@ -303,8 +317,14 @@ int ALCommandLine::installOrUninstall(const ALCommandLineRequest& request)
                                [&](const QString& given) { return namesInstallation(given, listed); }))
                 paths.append(listed);
         }
-        for (const QString& path : paths)
+        for (const QString& path : paths) {
+            if (m_options.stopRequested && m_options.stopRequested()) {
+                m_err << QStringLiteral("Stopped by a signal; the installations not yet reached are unchanged.")
+                      << Qt::endl;
+                return ALExitStatus::interrupted;
+            }
             status = worse(status, act(*session, path, installing));
+        }
     }
     if (!anyFound) {
         m_err << kNoAcrobatMessage << Qt::endl;
@@ -376,12 +396,20 @@ int ALCommandLine::main(int argc, char* argv[])
     const auto servicesFor = [](const std::optional<QString>& user) -> std::optional<Platform::Services> {
         return user ? Platform::Services::systemForUser(*user) : Platform::Services::system();
     };
-    const auto loginUsers = [] {
+    Options options;
+    options.loginUsers = [] {
         QStringList names;
         for (const Platform::UserAccount& account : Platform::loginAccounts())
             names.append(account.name);
         return names;
     };
-    ALCommandLine commandLine(servicesFor, out, err, loginUsers);
+    options.stopRequested = [] { return stopSignal != 0; };
+    options.lockPath = Platform::RunLock::defaultPath();
+    // No SA_RESTART: a wait for a child ends, and the run stops at the next installation.
+    struct sigaction stop = {};
+    stop.sa_handler = [](int signal) { stopSignal = signal; };
+    ::sigaction(SIGINT, &stop, nullptr);
+    ::sigaction(SIGTERM, &stop, nullptr);
+    ALCommandLine commandLine(servicesFor, out, err, options);
     return commandLine.run(std::get<ALCommandLineRequest>(parsed));
 }

@@ -4,6 +4,7 @@
 #include "Platform/Services.h"
 
 #include <QTextStream>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -17,10 +18,17 @@ public:
     // The services for the one running the command, or, as root with --user, for each user
     // named (with that user's Application Support folder, processes and rights in their home).
     using ServicesFor = std::function<std::optional<Platform::Services>(const std::optional<QString>& user)>;
-    // The names of the people who log in here, for --all-users.
-    using LoginUsers = std::function<QStringList()>;
+    struct Options {
+        // The names of the people who log in here, for --all-users.
+        std::function<QStringList()> loginUsers;
+        // Asked between installations: a signal stops the run after the step under way.
+        std::function<bool()> stopRequested;
+        // The lock taken before discovery, and how long to wait for another run; none to run unlocked.
+        QString lockPath;
+        std::chrono::milliseconds lockWait{10000};
+    };
 
-    ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, LoginUsers loginUsers = {});
+    ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, Options options);
 
     // Runs the request and gives the exit status.
     int run(const ALCommandLineRequest& request);
@@ -40,7 +48,7 @@ private:
     bool neverRun(Session& session, const QVariantMap& instance) const;
 
     ServicesFor m_servicesFor;
-    LoginUsers m_loginUsers;
+    Options m_options;
     QTextStream& m_out;
     QTextStream& m_err;
 };

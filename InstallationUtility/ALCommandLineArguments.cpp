@@ -78,6 +78,7 @@ int worse(int a, int b)
         case ALExitStatus::neverRun: return 1;
         case ALExitStatus::acrobatRunning: return 2;
         case ALExitStatus::needsAdministrator: return 3;
+        case ALExitStatus::interrupted: return 5;
         default: return 4;
         }
     };

@@ -30,6 +30,8 @@ inline constexpr int acrobatRunning = 3;
 inline constexpr int noAcrobat = 4;
 inline constexpr int neverRun = 5;  // skipped: that Acrobat has no plug-in folder yet; no failure
 inline constexpr int needsAdministrator = 6;  // administrator rights needed, but --no-prompt
+inline constexpr int busy = 7;  // another run held the lock past the wait: nothing done
+inline constexpr int interrupted = 8;  // stopped by SIGINT or SIGTERM after the step under way
 }  // namespace ALExitStatus
 
 // The worse of two statuses of installations, for a fleet to act on the one that matters most.

@@ -1,5 +1,6 @@
 #include "Platform/RunAsUser.h"
 
+#include "Platform/FileSystemCalls.h"
 #include "Platform/UniqueFd.h"
 
 #include <QDir>
@@ -86,10 +87,12 @@ std::optional<QByteArray> runAsUser(const UserAccount& account, const std::funct
         return std::nullopt;
     UniqueFd reading(ends[0]);
     UniqueFd writing(ends[1]);
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0) {
         reading.reset();
-        if (!become(account, name))
+        // After becoming the user: changing identity clears the parent-death signal.
+        if (!become(account, name) || !endWithParent(parent))
             ::_exit(2);
         ::_exit(writeAll(writing.get(), work()) ? 0 : 3);
     }

@@ -9,6 +9,11 @@ QString applicationSupportDirectoryInHome(const QString& home)
     return home + QStringLiteral("/.local/share");
 }
 
+QString systemLockFolder()
+{
+    return QStringLiteral("/run/lock");
+}
+
 uid_t firstLoginUid()
 {
     return 1000;

@@ -8,6 +8,11 @@ QString applicationSupportDirectoryInHome(const QString& home)
     return home + QStringLiteral("/Library/Application Support");
 }
 
+QString systemLockFolder()
+{
+    return QStringLiteral("/var/run");
+}
+
 uid_t firstLoginUid()
 {
     return 501;

@@ -1,4 +1,5 @@
 #include "InstallationUtility/ALCommandLine.h"
+#include "Platform/RunLock.h"
 #include "tests/support/DelegateHarness.h"
 
 #include <QJsonArray>
@@ -20,15 +21,21 @@ public:  // the table's rows arrange through a reference
     std::map<QString, User> users;
     QString out, err;
 
+    std::optional<Platform::RunLock> otherRun;
+
     void SetUp() override
     {
         DelegateTest::SetUp();
+        options = {};
+        otherRun.reset();
         for (const QString& name : {QStringLiteral("ann"), QStringLiteral("bob")}) {
             User& user = users[name];
             user.support = temp.filePath(name + QStringLiteral("/.local/share"));
             user.fakes.supportFolders = {user.support};
         }
     }
+
+    ALCommandLine::Options options;
 
     int run(const QString& line, bool root = true)
     {
@@ -47,8 +54,9 @@ public:  // the table's rows arrange through a reference
             const auto found = users.find(*user);
             return found == users.end() ? std::nullopt : std::optional(found->second.fakes.services(mainBundle));
         };
-        ALCommandLine commandLine(servicesFor, outStream, errStream,
-                                  [] { return QStringList{QStringLiteral("ann"), QStringLiteral("bob")}; });
+        ALCommandLine::Options withUsers = options;
+        withUsers.loginUsers = [] { return QStringList{QStringLiteral("ann"), QStringLiteral("bob")}; };
+        ALCommandLine commandLine(servicesFor, outStream, errStream, withUsers);
         return commandLine.run(std::get<ALCommandLineRequest>(parsed));
     }
 
@@ -71,6 +79,8 @@ public:  // the table's rows arrange through a reference
         users.at(QStringLiteral("bob")).fakes.registry->applications.append(path);
         return path;
     }
+
+    QString lockPath() const { return temp.filePath(QStringLiteral("run.lock")); }
 
     QString pluginsOf(const QString& folder) const { return folder + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"); }
 };
@@ -140,6 +150,33 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
                  t.bobsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
          },
          "--install --all --all-users", ALExitStatus::acrobatRunning, "(user bob): Please close Acrobat", false},
+        {"another run holds the lock",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.options.lockPath = t.lockPath();
+             t.options.lockWait = std::chrono::milliseconds(0);
+             bool busy = false;
+             QString why;
+             t.otherRun = Platform::RunLock::take(t.options.lockPath, t.options.lockWait, &busy, &why);
+         },
+         "--install --all --user ann", ALExitStatus::busy, "Another installer run holds", false},
+        {"the lock let go by the run before",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.options.lockPath = t.lockPath();
+             bool busy = false;
+             QString why;
+             Platform::RunLock::take(t.options.lockPath, t.options.lockWait, &busy, &why);
+         },
+         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true},
+        {"a signal stops the run after the installation under way",
+         [](auto& t) {
+             t.annsAcrobat();
+             QDir().mkpath(t.pluginsOf(t.users.at(QStringLiteral("bob")).support));
+             t.bobsAcrobat();
+             t.options.stopRequested = [asked = 0]() mutable { return ++asked > 1; };
+         },
+         "--install --all --all-users", ALExitStatus::interrupted, "Stopped by a signal", true},
         {"no Acrobat for anyone", [](auto&) {}, "--install --all --all-users", ALExitStatus::noAcrobat,
          "Acrobat is not found", false},
     };
@@ -155,6 +192,8 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
         EXPECT_TRUE((out + err).contains(QString::fromUtf8(row.said))) << out.toStdString() << err.toStdString();
         EXPECT_EQ(QFile::exists(pluginsOf(users.at(QStringLiteral("ann")).support) + Fixtures::kCopyInfo),
                   row.installed);
+        EXPECT_FALSE(QFile::exists(pluginsOf(users.at(QStringLiteral("bob")).support) + Fixtures::kCopyInfo))
+            << "a stopped run goes no further";
     }
 }
 
