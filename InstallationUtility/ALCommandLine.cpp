@@ -78,6 +78,27 @@ public:
     }
 };
 
+// Running for one user, except where an Acrobat's plug-in folder is shared with others (inside
+// its bundle, or anywhere outside the user's home): there anyone's process counts.
+class SharedFolderWorkspace : public Platform::Workspace {
+public:
+    SharedFolderWorkspace(std::shared_ptr<Platform::Workspace> user, std::shared_ptr<Platform::Workspace> everyone)
+        : m_user(std::move(user)), m_everyone(std::move(everyone))
+    {
+    }
+    std::function<bool(const QString& executablePath)> shared;
+    bool isExecutableRunning(const QString& executablePath) override
+    {
+        return m_user->isExecutableRunning(executablePath)
+            || (shared && shared(executablePath) && m_everyone->isExecutableRunning(executablePath));
+    }
+    bool openURL(const QUrl& url) override { return m_user->openURL(url); }
+
+private:
+    std::shared_ptr<Platform::Workspace> m_user;
+    std::shared_ptr<Platform::Workspace> m_everyone;
+};
+
 // Control characters written as escapes, so that no name found on disk can drive the terminal.
 QString printable(const QString& text)
 {
@@ -152,6 +173,21 @@ int rowOf(const ALAppDelegate& delegate, const QString& path)
 }
 
 volatile std::sig_atomic_t stopSignal = 0;
+
+// Whether the Acrobat that executable belongs to keeps a plug-in folder outside the home.
+bool sharesPluginFolder(const ALAppDelegate& delegate, const QString& executable, const QString& home)
+{
+    for (const QVariantMap& instance : delegate.acrobatInstances()) {
+        const QString path = instance.value(ALKey::Path).toString();
+        if (!executable.startsWith(path + QLatin1Char('/')))
+            continue;
+        const QStringList folders =
+            delegate.pluginsFoldersForAcrobatPath(path, Platform::majorVersion(textOf(instance, ALKey::Version)));
+        return std::any_of(folders.begin(), folders.end(),
+                           [&](const QString& folder) { return !Platform::isInsideHome(folder, home); });
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -245,7 +281,17 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
         } else if (user) {
             services->administratorShell = std::make_shared<RefusingShell>();
         }
+        std::shared_ptr<SharedFolderWorkspace> sharing;
+        const std::optional<QString> home = user && m_options.homeOf ? m_options.homeOf(*user) : std::nullopt;
+        if (home && m_options.everyone) {
+            sharing = std::make_shared<SharedFolderWorkspace>(services->workspace, m_options.everyone);
+            services->workspace = sharing;
+        }
         session->delegate = std::make_unique<ALAppDelegate>(std::move(*services));
+        if (sharing)
+            sharing->shared = [delegate = session->delegate.get(), home = *home](const QString& executable) {
+                return sharesPluginFolder(*delegate, executable, home);
+            };
         session->delegate->searchForAcrobat();
         sessions.push_back(std::move(session));
     }
@@ -404,6 +450,11 @@ int ALCommandLine::main(int argc, char* argv[])
         return names;
     };
     options.stopRequested = [] { return stopSignal != 0; };
+    options.homeOf = [](const QString& user) -> std::optional<QString> {
+        const auto account = Platform::userAccountNamed(user);
+        return account ? std::optional(account->home) : std::nullopt;
+    };
+    options.everyone = Platform::Services::system().workspace;
     options.lockPath = Platform::RunLock::defaultPath();
     // No SA_RESTART: a wait for a child ends, and the run stops at the next installation.
     struct sigaction stop = {};

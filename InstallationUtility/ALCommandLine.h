@@ -23,6 +23,10 @@ public:
         std::function<QStringList()> loginUsers;
         // Asked between installations: a signal stops the run after the step under way.
         std::function<bool()> stopRequested;
+        // For --user: the user's home, and whether anyone at all runs an executable; an Acrobat
+        // whose plug-in folder lies outside the user's home is shared, so every user's counts.
+        std::function<std::optional<QString>(const QString& user)> homeOf;
+        std::shared_ptr<Platform::Workspace> everyone;
         // The lock taken before discovery, and how long to wait for another run; none to run unlocked.
         QString lockPath;
         std::chrono::milliseconds lockWait{10000};

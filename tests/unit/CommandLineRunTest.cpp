@@ -14,6 +14,7 @@
 // with their own registry and data folder; output kept in strings, the exit status returned.
 class CommandLineRunTest : public DelegateTest {
 public:  // the table's rows arrange through a reference
+    using DelegateTest::apps;
     struct User {
         FakeServices fakes;
         QString support;
@@ -56,6 +57,7 @@ public:  // the table's rows arrange through a reference
         };
         ALCommandLine::Options withUsers = options;
         withUsers.loginUsers = [] { return QStringList{QStringLiteral("ann"), QStringLiteral("bob")}; };
+        withUsers.homeOf = [this](const QString& user) { return std::optional(temp.filePath(user)); };
         ALCommandLine commandLine(servicesFor, outStream, errStream, withUsers);
         return commandLine.run(std::get<ALCommandLineRequest>(parsed));
     }
@@ -113,6 +115,24 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
                  t.annsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
          },
          "--install --all --user ann", ALExitStatus::acrobatRunning, "Please close Acrobat", false},
+        {"someone else runs an Acrobat whose plug-in folder is shared",
+         [](auto& t) {
+             const QString shared = Fixtures::makeAcrobat(t.apps + QStringLiteral("/Acrobat 11/Acrobat.app"),
+                                                          QStringLiteral("11.0.23"));
+             QDir().mkpath(shared + QStringLiteral("/Contents/Plug-ins"));
+             t.users.at(QStringLiteral("ann")).fakes.registry->applications.append(shared);
+             auto everyone = std::make_shared<FakeWorkspace>();
+             everyone->running.append(shared + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+             t.options.everyone = everyone;
+         },
+         "--install --all --user ann", ALExitStatus::acrobatRunning, "Please close Acrobat", false},
+        {"someone else's Acrobat does not hold up a plug-in folder in ann's home",
+         [](auto& t) {
+             auto everyone = std::make_shared<FakeWorkspace>();
+             everyone->running.append(t.annsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+             t.options.everyone = everyone;
+         },
+         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true},
         {"full disk",
          [](auto& t) {
              t.annsAcrobat();
