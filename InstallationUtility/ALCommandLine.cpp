@@ -265,7 +265,8 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
     for (const std::optional<QString>& user : users) {
         std::optional<Platform::Services> services = m_servicesFor(user);
         if (!services) {
-            m_err << printable(QStringLiteral("There is no user %1 with a home folder.").arg(user.value_or(QString())))
+            m_err << printable(user ? QStringLiteral("There is no user %1 with a home folder.").arg(*user)
+                                    : QStringLiteral("Root has no home folder in the password database."))
                   << Qt::endl;
             return std::nullopt;
         }
@@ -404,7 +405,8 @@ int ALCommandLine::act(Session& session, const QString& path, bool installing)
               << Qt::endl;
         return ALExitStatus::done;
     }
-    if (installing && neverRun(session, instance)) {
+    // A running Acrobat is told as such: once closed, its plug-in folder may well be there.
+    if (installing && neverRun(session, instance) && !delegate.applicationIsRunning(path)) {
         m_out << subject << QStringLiteral(": skipped, this Acrobat was never run, so its plug-in folder is not there yet")
               << Qt::endl;
         return ALExitStatus::neverRun;
@@ -440,7 +442,9 @@ int ALCommandLine::main(int argc, char* argv[])
         return ALExitStatus::usage;
     }
     const auto servicesFor = [](const std::optional<QString>& user) -> std::optional<Platform::Services> {
-        return user ? Platform::Services::systemForUser(*user) : Platform::Services::system();
+        if (user)
+            return Platform::Services::systemForUser(*user);
+        return ::geteuid() == 0 ? Platform::Services::systemForRoot() : Platform::Services::system();
     };
     Options options;
     options.loginUsers = [] {

@@ -55,6 +55,16 @@ std::optional<UserAccount> userAccountNamed(const QString& name)
     return UserAccount{name, found->pw_uid, found->pw_gid, QDir::cleanPath(home)};
 }
 
+std::optional<UserAccount> userAccountOf(uid_t uid)
+{
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return userAccountNamed(QString::fromLocal8Bit(found->pw_name));
+}
+
 std::vector<UserAccount> loginAccounts()
 {
     std::vector<UserAccount> accounts;

@@ -20,6 +20,8 @@ struct UserAccount {
 
 // The account of that name; none when there is no such user or their home is not absolute.
 std::optional<UserAccount> userAccountNamed(const QString& name);
+// The same by user id.
+std::optional<UserAccount> userAccountOf(uid_t uid);
 
 // The accounts people log in with: a login shell, an absolute home, and a user id from the
 // first this system gives people (firstLoginUid()) on. In the password database's order.

@@ -19,4 +19,16 @@ std::optional<Services> Services::systemForUser(const QString& userName)
     return services;
 }
 
+std::optional<Services> Services::systemForRoot()
+{
+    const std::optional<UserAccount> root = userAccountOf(0);
+    if (!root)
+        return std::nullopt;
+    Services services = system();
+    services.applicationRegistry = systemRegistryOf(root->home);
+    const QString support = applicationSupportDirectoryInHome(root->home);
+    services.applicationSupportDirectories = [support] { return QStringList{support}; };
+    return services;
+}
+
 }  // namespace Platform
