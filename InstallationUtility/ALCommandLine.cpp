@@ -3,6 +3,7 @@
 #include "InstallationUtility/ALAppDelegate.h"
 #include "Platform/Bundle.h"
 #include "Platform/Format.h"
+#include "Platform/Log.h"
 #include "Platform/RunAsUser.h"
 #include "Platform/RunLock.h"
 
@@ -350,7 +351,6 @@ int ALCommandLine::installOrUninstall(const ALCommandLineRequest& request)
     auto sessions = sessionsFor(request);
     if (!sessions)
         return ALExitStatus::usage;
-    const bool installing = request.command == ALCommandLineRequest::Command::install;
     int status = ALExitStatus::done;
     bool anyFound = false;
     for (const auto& session : *sessions) {
@@ -370,7 +370,7 @@ int ALCommandLine::installOrUninstall(const ALCommandLineRequest& request)
                       << Qt::endl;
                 return ALExitStatus::interrupted;
             }
-            status = worse(status, act(*session, path, installing));
+            status = worse(status, act(*session, path, request));
         }
     }
     if (!anyFound) {
@@ -392,8 +392,9 @@ bool ALCommandLine::neverRun(Session& session, const QVariantMap& instance) cons
     });
 }
 
-int ALCommandLine::act(Session& session, const QString& path, bool installing)
+int ALCommandLine::act(Session& session, const QString& path, const ALCommandLineRequest& request)
 {
+    const bool installing = request.command == ALCommandLineRequest::Command::install;
     ALAppDelegate& delegate = *session.delegate;
     const int row = rowOf(delegate, path);
     if (row < 0)
@@ -411,18 +412,34 @@ int ALCommandLine::act(Session& session, const QString& path, bool installing)
               << Qt::endl;
         return ALExitStatus::neverRun;
     }
+    if (request.dryRun) {
+        if (delegate.applicationIsRunning(path)) {
+            m_out << subject << QStringLiteral(": would be left alone, Acrobat runs") << Qt::endl;
+            return ALExitStatus::acrobatRunning;
+        }
+        m_out << subject << (installing ? QStringLiteral(": would install") : QStringLiteral(": would uninstall"))
+              << Qt::endl;
+        return ALExitStatus::done;
+    }
     session.alerts->messages.clear();
     session.log->causes.clear();
     if (session.noPrompt)
         session.noPrompt->asked = false;
     const ALActionOutcome outcome = delegate.installOrUninstall(row);
     if (outcome == ALActionOutcome::done) {
-        m_out << subject << (installing ? QStringLiteral(": installed") : QStringLiteral(": uninstalled")) << Qt::endl;
+        const QString line = subject + (installing ? QStringLiteral(": installed") : QStringLiteral(": uninstalled"));
+        m_out << line << Qt::endl;
+        if (m_options.journal)
+            m_options.journal(line, false);
         return ALExitStatus::done;
     }
     // The real cause first, then what the window would have said.
     for (const QString& line : session.log->causes + session.alerts->messages)
         m_err << subject << QStringLiteral(": ") << printable(line) << Qt::endl;
+    if (m_options.journal && outcome == ALActionOutcome::failed)
+        m_options.journal(subject + QStringLiteral(": ")
+                              + printable((session.log->causes + session.alerts->messages).join(QStringLiteral("; "))),
+                          true);
     if (outcome == ALActionOutcome::acrobatRunning)
         return ALExitStatus::acrobatRunning;
     if (session.noPrompt && session.noPrompt->asked)
@@ -460,6 +477,7 @@ int ALCommandLine::main(int argc, char* argv[])
     };
     options.everyone = Platform::Services::system().workspace;
     options.lockPath = Platform::RunLock::defaultPath();
+    options.journal = &Platform::systemLogLine;
     // No SA_RESTART: a wait for a child ends, and the run stops at the next installation.
     struct sigaction stop = {};
     stop.sa_handler = [](int signal) { stopSignal = signal; };

@@ -27,6 +27,8 @@ public:
         // whose plug-in folder lies outside the user's home is shared, so every user's counts.
         std::function<std::optional<QString>(const QString& user)> homeOf;
         std::shared_ptr<Platform::Workspace> everyone;
+        // Where each change and each failure is also told, for an audit trail.
+        std::function<void(const QString& line, bool failure)> journal;
         // The lock taken before discovery, and how long to wait for another run; none to run unlocked.
         QString lockPath;
         std::chrono::milliseconds lockWait{10000};
@@ -48,7 +50,7 @@ private:
     std::optional<std::vector<std::unique_ptr<Session>>> sessionsFor(const ALCommandLineRequest& request);
     int list(const ALCommandLineRequest& request);
     int installOrUninstall(const ALCommandLineRequest& request);
-    int act(Session& session, const QString& path, bool installing);
+    int act(Session& session, const QString& path, const ALCommandLineRequest& request);
     bool neverRun(Session& session, const QVariantMap& instance) const;
 
     ServicesFor m_servicesFor;

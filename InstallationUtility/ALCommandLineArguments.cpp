@@ -51,8 +51,8 @@ std::optional<ALUsageError> checked(ALCommandLineRequest request, bool runningAs
     const bool forUsers = !request.users.isEmpty() || request.allUsers;
     if (request.json && request.command != Command::list)
         return usage(QStringLiteral("--json goes only with --list"));
-    if (!installs && (request.all || !request.applicationPaths.isEmpty() || request.noPrompt))
-        return usage(QStringLiteral("--all, paths and --no-prompt go only with --install or --uninstall"));
+    if (!installs && (request.all || !request.applicationPaths.isEmpty() || request.noPrompt || request.dryRun))
+        return usage(QStringLiteral("--all, paths, --no-prompt and --dry-run go only with --install or --uninstall"));
     if (forUsers && !installs && request.command != Command::list)
         return usage(QStringLiteral("--user and --all-users go only with --list, --install or --uninstall"));
     if (installs && request.all == !request.applicationPaths.isEmpty())
@@ -124,6 +124,8 @@ std::variant<ALCommandLineRequest, ALUsageError> parseCommandLine(const QStringL
             request.all = true;
         } else if (argument == QLatin1String("--no-prompt")) {
             request.noPrompt = true;
+        } else if (argument == QLatin1String("--dry-run")) {
+            request.dryRun = true;
         } else if (argument == QLatin1String("--all-users")) {
             request.allUsers = true;
         } else if (argument == QLatin1String("--user") || argument.startsWith(QLatin1String("--user="))) {

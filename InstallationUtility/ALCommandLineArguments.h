@@ -14,6 +14,7 @@ struct ALCommandLineRequest {
     QStringList users;
     bool allUsers = false;
     bool noPrompt = false;
+    bool dryRun = false;
 };
 
 // Why the arguments make no request, in one line.

@@ -94,6 +94,7 @@ TEST(CommandLineArgumentsTest, EveryUsageErrorSaysWhyInOneLine)
         {split("--list --all"), false, "go only with --install or --uninstall"},
         {split("--list /A.app"), false, "go only with --install or --uninstall"},
         {split("--help --no-prompt"), false, "go only with --install or --uninstall"},
+        {split("--list --dry-run"), false, "go only with --install or --uninstall"},
         {split("--version --user ann"), true, "go only with --list, --install or --uninstall"},
         {split("--install --all --user ann --all-users"), true, "not both"},
         {split("--install --all --user ann --user=ann"), true, "each user once"},

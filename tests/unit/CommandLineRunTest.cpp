@@ -29,6 +29,7 @@ public:  // the table's rows arrange through a reference
         DelegateTest::SetUp();
         options = {};
         otherRun.reset();
+        journal.clear();
         for (const QString& name : {QStringLiteral("ann"), QStringLiteral("bob")}) {
             User& user = users[name];
             user.support = temp.filePath(name + QStringLiteral("/.local/share"));
@@ -37,6 +38,7 @@ public:  // the table's rows arrange through a reference
     }
 
     ALCommandLine::Options options;
+    QStringList journal;
 
     int run(const QString& line, bool root = true)
     {
@@ -57,6 +59,9 @@ public:  // the table's rows arrange through a reference
         };
         ALCommandLine::Options withUsers = options;
         withUsers.loginUsers = [] { return QStringList{QStringLiteral("ann"), QStringLiteral("bob")}; };
+        withUsers.journal = [this](const QString& line, bool failure) {
+            journal.append((failure ? QStringLiteral("failed ") : QString()) + line);
+        };
         withUsers.homeOf = [this](const QString& user) { return std::optional(temp.filePath(user)); };
         ALCommandLine commandLine(servicesFor, outStream, errStream, withUsers);
         return commandLine.run(std::get<ALCommandLineRequest>(parsed));
@@ -96,9 +101,12 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
         int status;
         const char* said;  // a part of what is written, on either stream
         bool installed;  // whether ann's copy stands afterwards
+        int journalLines = 0;  // changes and failures told to the system log
     } rows[] = {
         {"installed", [](auto& t) { t.annsAcrobat(); }, "--install --all --user ann", ALExitStatus::done,
-         "(user ann): installed", true},
+         "(user ann): installed", true, 1},
+        {"a dry run changes nothing", [](auto& t) { t.annsAcrobat(); }, "--install --all --user ann --dry-run",
+         ALExitStatus::done, "(user ann): would install", false},
         {"nothing to do",
          [](auto& t) {
              t.annsAcrobat();
@@ -132,7 +140,7 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
              everyone->running.append(t.annsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
              t.options.everyone = everyone;
          },
-         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true},
+         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true, 1},
         {"full disk",
          [](auto& t) {
              t.annsAcrobat();
@@ -142,14 +150,14 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
              files.failingCopies.insert(copy);
              files.failureCodes.insert(copy, ENOSPC);
          },
-         "--install --all --user ann", ALExitStatus::failed, "(user ann): Injected failure at", false},
+         "--install --all --user ann", ALExitStatus::failed, "(user ann): Injected failure at", false, 1},
         {"rights lacking under --user never reach root's shell",
          [](auto& t) {
              t.annsAcrobat();
              t.users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(
                  t.pluginsOf(t.users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin"));
          },
-         "--install --all --user ann", ALExitStatus::failed, "never uses root's", false},
+         "--install --all --user ann", ALExitStatus::failed, "never uses root's", false, 1},
         {"rights lacking with --no-prompt",
          [](auto& t) {
              t.annsAcrobat();
@@ -157,7 +165,7 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
                  t.pluginsOf(t.users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin"));
          },
          "--install --all --user ann --no-prompt", ALExitStatus::needsAdministrator, "--no-prompt does not ask",
-         false},
+         false, 1},
         {"an unknown user stops the run before anything is done", [](auto& t) { t.annsAcrobat(); },
          "--install --all --user ann --user nosuch", ALExitStatus::usage, "There is no user nosuch", false},
         {"a path no user lists stops the run before anything is done", [](auto& t) { t.annsAcrobat(); },
@@ -188,7 +196,7 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
              QString why;
              Platform::RunLock::take(t.options.lockPath, t.options.lockWait, &busy, &why);
          },
-         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true},
+         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true, 1},
         {"a signal stops the run after the installation under way",
          [](auto& t) {
              t.annsAcrobat();
@@ -196,7 +204,7 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
              t.bobsAcrobat();
              t.options.stopRequested = [asked = 0]() mutable { return ++asked > 1; };
          },
-         "--install --all --all-users", ALExitStatus::interrupted, "Stopped by a signal", true},
+         "--install --all --all-users", ALExitStatus::interrupted, "Stopped by a signal", true, 1},
         {"no Acrobat for anyone", [](auto&) {}, "--install --all --all-users", ALExitStatus::noAcrobat,
          "Acrobat is not found", false},
     };
@@ -214,6 +222,7 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
                   row.installed);
         EXPECT_FALSE(QFile::exists(pluginsOf(users.at(QStringLiteral("bob")).support) + Fixtures::kCopyInfo))
             << "a stopped run goes no further";
+        EXPECT_EQ(journal.size(), row.journalLines) << journal.join(QLatin1Char('\n')).toStdString();
     }
 }
 
