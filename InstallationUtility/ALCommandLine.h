@@ -4,7 +4,10 @@
 #include "Platform/Services.h"
 
 #include <QTextStream>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // The installer without its window, for administrators and fleet tools: lists the Acrobat
 // installations, installs or uninstalls through the same delegate rules as the window, and
@@ -15,8 +18,23 @@ public:
     // The services for the one running the command, or, as root with --user, for each user
     // named (with that user's Application Support folder, processes and rights in their home).
     using ServicesFor = std::function<std::optional<Platform::Services>(const std::optional<QString>& user)>;
+    struct Options {
+        // The names of the people who log in here, for --all-users.
+        std::function<QStringList()> loginUsers;
+        // Asked between installations: a signal stops the run after the step under way.
+        std::function<bool()> stopRequested;
+        // For --user: the user's home, and whether anyone at all runs an executable; an Acrobat
+        // whose plug-in folder lies outside the user's home is shared, so every user's counts.
+        std::function<std::optional<QString>(const QString& user)> homeOf;
+        std::shared_ptr<Platform::Workspace> everyone;
+        // Where each change and each failure is also told, for an audit trail.
+        std::function<void(const QString& line, bool failure)> journal;
+        // The lock taken before discovery, and how long to wait for another run; none to run unlocked.
+        QString lockPath;
+        std::chrono::milliseconds lockWait{10000};
+    };
 
-    ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err);
+    ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, Options options);
 
     // Runs the request and gives the exit status.
     int run(const ALCommandLineRequest& request);
@@ -24,12 +42,19 @@ public:
     // The program's entry point when it is started with arguments.
     static int main(int argc, char* argv[]);
 
+    struct Session;
+
 private:
-    int list(bool json);
+    // One session per user asked for, each with its installations found; none after a usage
+    // error, which is told before anything is done.
+    std::optional<std::vector<std::unique_ptr<Session>>> sessionsFor(const ALCommandLineRequest& request);
+    int list(const ALCommandLineRequest& request);
     int installOrUninstall(const ALCommandLineRequest& request);
-    int forUser(const ALCommandLineRequest& request, const std::optional<QString>& user);
+    int act(Session& session, const QString& path, const ALCommandLineRequest& request);
+    bool neverRun(Session& session, const QVariantMap& instance) const;
 
     ServicesFor m_servicesFor;
+    Options m_options;
     QTextStream& m_out;
     QTextStream& m_err;
 };

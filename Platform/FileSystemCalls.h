@@ -45,4 +45,8 @@ int copyBytesThroughBuffer(int in, int out);
 int flushCopiedFile(int fd);
 int flushCopiedTree(int folderFd);
 
+// Has this child process end when its parent does, so that a run stopped by a signal never
+// goes on working in a child; false when the parent is already gone.
+bool endWithParent(int parentPid);
+
 }  // namespace Platform

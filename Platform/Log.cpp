@@ -1,5 +1,7 @@
 #include "Platform/Log.h"
 
+#include <syslog.h>
+
 #include <QCoreApplication>
 #include <QDateTime>
 
@@ -24,6 +26,16 @@ void StandardErrorLog::line(const QString& text)
     const QByteArray bytes = entry.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
+}
+
+void systemLogLine(const QString& text, bool failure)
+{
+    static const bool opened = [] {
+        ::openlog("foldwise-installer", LOG_PID, LOG_USER);
+        return true;
+    }();
+    (void)opened;
+    ::syslog(failure ? LOG_ERR : LOG_NOTICE, "%s", text.toUtf8().constData());
 }
 
 }  // namespace Platform

@@ -22,4 +22,8 @@ private:
     QString m_systemProgramName;
 };
 
+// One line in the system log (syslog(3): journald on Linux, the unified log on macOS), for an
+// audit trail of what changed; `failure` marks it as an error.
+void systemLogLine(const QString& text, bool failure);
+
 }  // namespace Platform

@@ -1,5 +1,6 @@
 #include "Platform/RunAsUser.h"
 
+#include "Platform/FileSystemCalls.h"
 #include "Platform/UniqueFd.h"
 
 #include <QDir>
@@ -54,6 +55,39 @@ std::optional<UserAccount> userAccountNamed(const QString& name)
     return UserAccount{name, found->pw_uid, found->pw_gid, QDir::cleanPath(home)};
 }
 
+std::optional<UserAccount> userAccountOf(uid_t uid)
+{
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return userAccountNamed(QString::fromLocal8Bit(found->pw_name));
+}
+
+std::vector<UserAccount> loginAccounts()
+{
+    std::vector<UserAccount> accounts;
+    ::setpwent();
+    while (const struct passwd* entry = ::getpwent()) {
+        const QByteArray shell(entry->pw_shell ? entry->pw_shell : "");
+        const bool loginShell = !shell.isEmpty() && !shell.endsWith("/nologin") && !shell.endsWith("/false");
+        const QString home = QFile::decodeName(entry->pw_dir);
+        if (entry->pw_uid >= firstLoginUid() && entry->pw_uid != uid_t(-2) && loginShell
+            && QDir::isAbsolutePath(home) && QDir::cleanPath(home) != QLatin1String("/"))
+            accounts.push_back({QString::fromLocal8Bit(entry->pw_name), entry->pw_uid, entry->pw_gid,
+                                QDir::cleanPath(home)});
+    }
+    ::endpwent();
+    return accounts;
+}
+
+bool isInsideHome(const QString& path, const QString& home)
+{
+    const QString cleaned = QDir::cleanPath(path);
+    return home == QLatin1String("/") || cleaned == home || cleaned.startsWith(home + QLatin1Char('/'));
+}
+
 std::optional<QByteArray> runAsUser(const UserAccount& account, const std::function<QByteArray()>& work)
 {
     // Encoded before the fork: the child only changes its identity, works and writes.
@@ -63,10 +97,12 @@ std::optional<QByteArray> runAsUser(const UserAccount& account, const std::funct
         return std::nullopt;
     UniqueFd reading(ends[0]);
     UniqueFd writing(ends[1]);
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child == 0) {
         reading.reset();
-        if (!become(account, name))
+        // After becoming the user: changing identity clears the parent-death signal.
+        if (!become(account, name) || !endWithParent(parent))
             ::_exit(2);
         ::_exit(writeAll(writing.get(), work()) ? 0 : 3);
     }

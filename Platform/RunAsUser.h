@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace Platform {
 
@@ -19,6 +20,16 @@ struct UserAccount {
 
 // The account of that name; none when there is no such user or their home is not absolute.
 std::optional<UserAccount> userAccountNamed(const QString& name);
+// The same by user id.
+std::optional<UserAccount> userAccountOf(uid_t uid);
+
+// The accounts people log in with: a login shell, an absolute home, and a user id from the
+// first this system gives people (firstLoginUid()) on. In the password database's order.
+std::vector<UserAccount> loginAccounts();
+uid_t firstLoginUid();
+
+// Whether the path, as written, lies in the home folder (or is it).
+bool isInsideHome(const QString& path, const QString& home);
 
 // Runs `work` in a child process that has taken on the account's identity for good (its user,
 // its group, and the groups the system lists for its name, or none for an account without a

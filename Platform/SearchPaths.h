@@ -12,4 +12,7 @@ QStringList applicationSupportDirectories();
 // working on another user's behalf, whose environment we do not have.
 QString applicationSupportDirectoryInHome(const QString& home);
 
+// Where root's lock files live: a folder only root writes, kept in memory and emptied at boot.
+QString systemLockFolder();
+
 }  // namespace Platform

@@ -38,10 +38,17 @@ struct Services {
     // home are handled as the user, only the user's processes count as running, and the
     // Application Support folder is the one in the user's home. None when there is no such user.
     static std::optional<Services> systemForUser(const QString& userName);
+    // The real services for root acting as itself: its application and Application Support
+    // folders come from its own home in the password database, never from HOME or XDG_* (which
+    // `sudo -E` would hand over from a user). None when root has no such home.
+    static std::optional<Services> systemForRoot();
 
 private:
     // This system's workspace that sees only the processes of the user; beside system().
     static std::shared_ptr<Workspace> systemWorkspaceOf(uid_t user);
+    // This system's registry for the user with that home: the system-wide application folders
+    // and the user's own, never another user's nor those the caller's HOME names.
+    static std::shared_ptr<ApplicationRegistry> systemRegistryOf(const QString& home);
 };
 
 }  // namespace Platform

@@ -72,9 +72,7 @@ UserFileManager::UserFileManager(UserAccount account) : m_account(std::move(acco
 bool UserFileManager::isInsideHome(const QString& path) const
 {
     // By the text as given: whatever links inside the home lead to, the user's own rights apply.
-    const QString cleaned = QDir::cleanPath(path);
-    return cleaned == m_account.home || cleaned.startsWith(m_account.home + QLatin1Char('/'))
-        || m_account.home == QLatin1String("/");
+    return Platform::isInsideHome(path, m_account.home);
 }
 
 bool UserFileManager::fileExistsAtPath(const QString& path)

@@ -1,8 +1,10 @@
 #include "Platform/FileSystemCalls.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -51,6 +53,12 @@ int flushCopiedTree(int folderFd)
     if (const int refused = passGate("sync"))
         return refused;
     return ::syncfs(folderFd) == 0 ? 0 : errno;
+}
+
+bool endWithParent(int parentPid)
+{
+    // Checked after asking: the parent may have gone just before.
+    return ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == parentPid;
 }
 
 }  // namespace Platform

@@ -1,3 +1,4 @@
+#include "Platform/RunAsUser.h"
 #include "Platform/SearchPaths.h"
 
 namespace Platform {
@@ -6,6 +7,16 @@ namespace Platform {
 QString applicationSupportDirectoryInHome(const QString& home)
 {
     return home + QStringLiteral("/.local/share");
+}
+
+QString systemLockFolder()
+{
+    return QStringLiteral("/run/lock");
+}
+
+uid_t firstLoginUid()
+{
+    return 1000;
 }
 
 }  // namespace Platform

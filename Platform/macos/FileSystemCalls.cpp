@@ -43,4 +43,10 @@ int flushCopiedTree(int)
     return 0;  // each file was flushed as it was copied
 }
 
+bool endWithParent(int parentPid)
+{
+    // No parent-death signal here: the child learns of it only when its answer cannot be sent.
+    return ::getppid() == parentPid;
+}
+
 }  // namespace Platform

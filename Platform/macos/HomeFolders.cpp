@@ -1,3 +1,4 @@
+#include "Platform/RunAsUser.h"
 #include "Platform/SearchPaths.h"
 
 namespace Platform {
@@ -5,6 +6,16 @@ namespace Platform {
 QString applicationSupportDirectoryInHome(const QString& home)
 {
     return home + QStringLiteral("/Library/Application Support");
+}
+
+QString systemLockFolder()
+{
+    return QStringLiteral("/var/run");
+}
+
+uid_t firstLoginUid()
+{
+    return 501;
 }
 
 }  // namespace Platform

@@ -1,5 +1,6 @@
 #include "Platform/Services.h"
 
+#include "Platform/FolderScanRegistry.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/macos/LaunchServicesRegistry.h"
 #include "Platform/macos/LibprocWorkspace.h"
@@ -21,6 +22,12 @@ Services Services::system()
     services.log = std::make_shared<StandardErrorLog>(QString::fromLocal8Bit(::getprogname()));
     services.applicationSupportDirectories = &Platform::applicationSupportDirectories;
     return services;
+}
+
+std::shared_ptr<ApplicationRegistry> Services::systemRegistryOf(const QString& home)
+{
+    // Launch Services answers for the one asking; for another user, their folders are walked.
+    return std::make_shared<FolderScanRegistry>(QStringList{QStringLiteral("/Applications"), home + QStringLiteral("/Applications")});
 }
 
 std::shared_ptr<Workspace> Services::systemWorkspaceOf(uid_t user)

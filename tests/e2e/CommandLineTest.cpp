@@ -54,6 +54,9 @@ protected:
         return environment;
     }
 
+    const QStringList kPlainUser = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                    QStringLiteral("--clear-groups")};
+
     CommandResult run(const QStringList& arguments, const QStringList& asUser = {})
     {
         // setpriv gives up root for the plain user before the program starts.
@@ -76,6 +79,13 @@ protected:
 
 TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
 {
+    // As a plain user in their own home: root's HOME and XDG_DATA_HOME would not be heeded.
+    if (::geteuid() != 0)
+        FAIL() << "runs as root, to start the program as a plain user";
+    ASSERT_TRUE(runCommand(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"), home},
+                           QProcessEnvironment::systemEnvironment())
+                    .succeeded());
+    const auto run = [this](const QStringList& arguments) { return CommandLine::run(arguments, kPlainUser); };
     const QString plugins2017 = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
     CommandResult result = run({QStringLiteral("--list"), QStringLiteral("--json")});
     EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
@@ -154,12 +164,15 @@ TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
     const CommandResult result =
         run({QStringLiteral("--install"), acrobat11, QStringLiteral("--no-prompt")},
             {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")});
-    EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
-    EXPECT_TRUE(result.errors.contains("--no-prompt does not ask")) << result.errors.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(result.errors)
-                    .contains(acrobat11
-                              + QStringLiteral(": Can't perform operation, probably there is no access to the "
-                                               "selected location")));
+    EXPECT_EQ(result.exitCode, 6) << result.errors.toStdString();
+    const QString errors = QString::fromUtf8(result.errors);
+    const qsizetype cause = errors.indexOf(QStringLiteral("--no-prompt does not ask"));
+    EXPECT_GE(cause, 0) << result.errors.toStdString();
+    EXPECT_GT(errors.indexOf(acrobat11
+                             + QStringLiteral(": Can't perform operation, probably there is no access to the "
+                                              "selected location")),
+              cause)
+        << "the real cause comes first";
     EXPECT_EQ(treeOf(home), before);
 }
 

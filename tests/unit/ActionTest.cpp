@@ -290,7 +290,7 @@ TEST_F(ActionTest, CommandLineUninstallWithNoCopyLeftFinishesWhatAStoppedRemoval
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     ALCommandLine commandLine([&](const std::optional<QString>&) { return std::optional(fakes.services(mainBundle)); },
-                              outStream, errStream);
+                              outStream, errStream, {});
     ALCommandLineRequest request;
     request.command = ALCommandLineRequest::Command::uninstall;
     request.applicationPaths = {acrobat};

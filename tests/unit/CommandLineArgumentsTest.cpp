@@ -13,13 +13,14 @@ QStringList split(const char* line)
 
 }  // namespace
 
-TEST(CommandLineArgumentsTest, OnlyOurLongOptionsLeaveTheWindowOut)
+TEST(CommandLineArgumentsTest, OnlyTheToolkitsOwnOptionsOpenTheWindow)
 {
     EXPECT_FALSE(isCommandLineRequest({}));
     EXPECT_FALSE(isCommandLineRequest(split("-platform offscreen")));
-    EXPECT_FALSE(isCommandLineRequest(split("/Applications/Acrobat.app")));
-    EXPECT_TRUE(isCommandLineRequest(split("--list")));
-    EXPECT_TRUE(isCommandLineRequest(split("--lsit")));
+    EXPECT_FALSE(isCommandLineRequest(split("--platform offscreen -reverse --style=fusion")));
+    for (const char* line : {"--list", "--lsit", "-h", "-V", "help", "list", "/Applications/Acrobat.app",
+                             "-platform offscreen --list", "--style fusion -x"})
+        EXPECT_TRUE(isCommandLineRequest(split(line))) << line;
 }
 
 TEST(CommandLineArgumentsTest, WellFormedRequests)
@@ -50,8 +51,18 @@ TEST(CommandLineArgumentsTest, WellFormedRequests)
          false,
          {},
          {QStringLiteral("ann"), QStringLiteral("bob")}},
+        {"--list --user=ann --user bob -platform offscreen",
+         true,
+         Command::list,
+         false,
+         false,
+         false,
+         {},
+         {QStringLiteral("ann"), QStringLiteral("bob")}},
         {"--help", false, Command::help, false, false, false, {}, {}},
+        {"-h", false, Command::help, false, false, false, {}, {}},
         {"--version", false, Command::version, false, false, false, {}, {}},
+        {"-V", false, Command::version, false, false, false, {}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
@@ -83,8 +94,16 @@ TEST(CommandLineArgumentsTest, EveryUsageErrorSaysWhyInOneLine)
         {split("--list --all"), false, "go only with --install or --uninstall"},
         {split("--list /A.app"), false, "go only with --install or --uninstall"},
         {split("--help --no-prompt"), false, "go only with --install or --uninstall"},
+        {split("--list --dry-run"), false, "go only with --install or --uninstall"},
+        {split("--version --user ann"), true, "go only with --list, --install or --uninstall"},
+        {split("--install --all --user ann --all-users"), true, "not both"},
+        {split("--install --all --user ann --user=ann"), true, "each user once"},
+        {split("--list --all-users"), false, "only root"},
+        {split("--install --all --user="), true, "--user needs the name"},
+        {split("help"), false, "no command"},
         {split("--install --all --json"), false, "--json goes only with --list"},
         {split("--install --all --user ann"), false, "only root"},
+        {split("--list --user ann"), false, "only root"},
         {split("--install --all --user"), true, "--user needs the name"},
         {split("--install --all --user --no-prompt"), true, "--user needs the name"},
         {{QStringLiteral("--uninstall"), QString()}, false, "empty path"},

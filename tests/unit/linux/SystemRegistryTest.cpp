@@ -1,4 +1,5 @@
 #include "Platform/FolderScanRegistry.h"
+#include "Platform/RunAsUser.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/Services.h"
 
@@ -66,6 +67,34 @@ TEST_F(SystemRegistryTest, FoldersNamedByBytesThatAreNotUtf8AreNeverUsed)
     EXPECT_TRUE(Platform::applicationSupportDirectories().isEmpty());
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder("Data")));
     EXPECT_EQ(Platform::applicationSupportDirectories(), QStringList{folder("Data")});
+
+    for (size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i])
+            qputenv(variables[i], *saved[i]);
+        else
+            qunsetenv(variables[i]);
+    }
+}
+
+TEST_F(SystemRegistryTest, RootsFoldersComeFromItsOwnHomeNeverFromTheCallersEnvironment)
+{
+    // As after `sudo -E`: a user's HOME and XDG_DATA_HOME must not choose where root acts.
+    const char* variables[] = {"FOLDWISE_APPLICATION_DIRS", "HOME", "XDG_DATA_HOME"};
+    std::vector<std::optional<QByteArray>> saved;
+    for (const char* variable : variables)
+        saved.push_back(qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable)) : std::nullopt);
+    qunsetenv("FOLDWISE_APPLICATION_DIRS");
+    qputenv("HOME", QFile::encodeName(folder("home")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder("data")));
+
+    const std::optional<Platform::UserAccount> root = Platform::userAccountOf(0);
+    ASSERT_TRUE(root);
+    const std::optional<Platform::Services> services = Platform::Services::systemForRoot();
+    ASSERT_TRUE(services);
+    EXPECT_EQ(dynamic_cast<Platform::FolderScanRegistry&>(*services->applicationRegistry).applicationFolders(),
+              (QStringList{"/Applications", root->home + "/Applications"}));
+    EXPECT_EQ(services->applicationSupportDirectories(),
+              QStringList{Platform::applicationSupportDirectoryInHome(root->home)});
 
     for (size_t i = 0; i < saved.size(); ++i) {
         if (saved[i])

@@ -1,0 +1,260 @@
+#include "InstallationUtility/ALCommandLine.h"
+#include "Platform/RunLock.h"
+#include "tests/support/DelegateHarness.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+
+// The command line in-process over fakes: the caller's world plus two users, ann and bob, each
+// with their own registry and data folder; output kept in strings, the exit status returned.
+class CommandLineRunTest : public DelegateTest {
+public:  // the table's rows arrange through a reference
+    using DelegateTest::apps;
+    struct User {
+        FakeServices fakes;
+        QString support;
+    };
+    std::map<QString, User> users;
+    QString out, err;
+
+    std::optional<Platform::RunLock> otherRun;
+
+    void SetUp() override
+    {
+        DelegateTest::SetUp();
+        options = {};
+        otherRun.reset();
+        journal.clear();
+        for (const QString& name : {QStringLiteral("ann"), QStringLiteral("bob")}) {
+            User& user = users[name];
+            user.support = temp.filePath(name + QStringLiteral("/.local/share"));
+            user.fakes.supportFolders = {user.support};
+        }
+    }
+
+    ALCommandLine::Options options;
+    QStringList journal;
+
+    int run(const QString& line, bool root = true)
+    {
+        out.clear();
+        err.clear();
+        const auto parsed = parseCommandLine(line.split(QLatin1Char(' '), Qt::SkipEmptyParts), root);
+        if (const auto* error = std::get_if<ALUsageError>(&parsed)) {
+            err = error->reason;
+            return ALExitStatus::usage;
+        }
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const auto servicesFor = [this](const std::optional<QString>& user) -> std::optional<Platform::Services> {
+            if (!user)
+                return fakes.services(mainBundle);
+            const auto found = users.find(*user);
+            return found == users.end() ? std::nullopt : std::optional(found->second.fakes.services(mainBundle));
+        };
+        ALCommandLine::Options withUsers = options;
+        withUsers.loginUsers = [] { return QStringList{QStringLiteral("ann"), QStringLiteral("bob")}; };
+        withUsers.journal = [this](const QString& line, bool failure) {
+            journal.append((failure ? QStringLiteral("failed ") : QString()) + line);
+        };
+        withUsers.homeOf = [this](const QString& user) { return std::optional(temp.filePath(user)); };
+        ALCommandLine commandLine(servicesFor, outStream, errStream, withUsers);
+        return commandLine.run(std::get<ALCommandLineRequest>(parsed));
+    }
+
+    // Acrobat 2017 in ann's own applications folder; its plug-in folder made when ranOnce.
+    QString annsAcrobat(bool ranOnce = true)
+    {
+        User& ann = users.at(QStringLiteral("ann"));
+        const QString path = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("ann/Applications/Acrobat.app")),
+                                                   QStringLiteral("17.012.20098"));
+        ann.fakes.registry->applications.append(path);
+        if (ranOnce)
+            QDir().mkpath(ann.support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"));
+        return path;
+    }
+
+    QString bobsAcrobat()
+    {
+        const QString path = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("bob/Applications/A.app")),
+                                                   QStringLiteral("17.012.20098"));
+        users.at(QStringLiteral("bob")).fakes.registry->applications.append(path);
+        return path;
+    }
+
+    QString lockPath() const { return temp.filePath(QStringLiteral("run.lock")); }
+
+    QString pluginsOf(const QString& folder) const { return folder + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"); }
+};
+
+TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
+{
+    const struct {
+        const char* name;
+        std::function<void(CommandLineRunTest&)> arrange;
+        const char* line;
+        int status;
+        const char* said;  // a part of what is written, on either stream
+        bool installed;  // whether ann's copy stands afterwards
+        int journalLines = 0;  // changes and failures told to the system log
+    } rows[] = {
+        {"installed", [](auto& t) { t.annsAcrobat(); }, "--install --all --user ann", ALExitStatus::done,
+         "(user ann): installed", true, 1},
+        {"a dry run changes nothing", [](auto& t) { t.annsAcrobat(); }, "--install --all --user ann --dry-run",
+         ALExitStatus::done, "(user ann): would install", false},
+        {"nothing to do",
+         [](auto& t) {
+             t.annsAcrobat();
+             Fixtures::makePluginCopy(t.pluginsOf(t.users.at(QStringLiteral("ann")).support)
+                                          + QStringLiteral("/Foldwise.acroplugin"),
+                                      QStringLiteral("2.5"));
+         },
+         "--install --all --user=ann", ALExitStatus::done, ": already installed", true},
+        {"never run", [](auto& t) { t.annsAcrobat(false); }, "--install --all --user ann", ALExitStatus::neverRun,
+         "skipped, this Acrobat was never run", false},
+        {"running",
+         [](auto& t) {
+             t.users.at(QStringLiteral("ann")).fakes.workspace->running.append(
+                 t.annsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+         },
+         "--install --all --user ann", ALExitStatus::acrobatRunning, "Please close Acrobat", false},
+        {"someone else runs an Acrobat whose plug-in folder is shared",
+         [](auto& t) {
+             const QString shared = Fixtures::makeAcrobat(t.apps + QStringLiteral("/Acrobat 11/Acrobat.app"),
+                                                          QStringLiteral("11.0.23"));
+             QDir().mkpath(shared + QStringLiteral("/Contents/Plug-ins"));
+             t.users.at(QStringLiteral("ann")).fakes.registry->applications.append(shared);
+             auto everyone = std::make_shared<FakeWorkspace>();
+             everyone->running.append(shared + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+             t.options.everyone = everyone;
+         },
+         "--install --all --user ann", ALExitStatus::acrobatRunning, "Please close Acrobat", false},
+        {"someone else's Acrobat does not hold up a plug-in folder in ann's home",
+         [](auto& t) {
+             auto everyone = std::make_shared<FakeWorkspace>();
+             everyone->running.append(t.annsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+             t.options.everyone = everyone;
+         },
+         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true, 1},
+        {"full disk",
+         [](auto& t) {
+             t.annsAcrobat();
+             auto& files = *t.users.at(QStringLiteral("ann")).fakes.fileManager;
+             const QString copy = t.pluginsOf(t.users.at(QStringLiteral("ann")).support)
+                                + QStringLiteral("/Foldwise.acroplugin");
+             files.failingCopies.insert(copy);
+             files.failureCodes.insert(copy, ENOSPC);
+         },
+         "--install --all --user ann", ALExitStatus::failed, "(user ann): Injected failure at", false, 1},
+        {"rights lacking under --user never reach root's shell",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(
+                 t.pluginsOf(t.users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin"));
+         },
+         "--install --all --user ann", ALExitStatus::failed, "never uses root's", false, 1},
+        {"rights lacking with --no-prompt",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(
+                 t.pluginsOf(t.users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin"));
+         },
+         "--install --all --user ann --no-prompt", ALExitStatus::needsAdministrator, "--no-prompt does not ask",
+         false, 1},
+        {"an unknown user stops the run before anything is done", [](auto& t) { t.annsAcrobat(); },
+         "--install --all --user ann --user nosuch", ALExitStatus::usage, "There is no user nosuch", false},
+        {"a path no user lists stops the run before anything is done", [](auto& t) { t.annsAcrobat(); },
+         "--install /nowhere/Acrobat.app --all-users", ALExitStatus::usage, "is no Acrobat installation", false},
+        {"the worst outcome wins: running over never run",
+         [](auto& t) {
+             t.annsAcrobat(false);
+             QDir().mkpath(t.pluginsOf(t.users.at(QStringLiteral("bob")).support));
+             t.users.at(QStringLiteral("bob")).fakes.workspace->running.append(
+                 t.bobsAcrobat() + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+         },
+         "--install --all --all-users", ALExitStatus::acrobatRunning, "(user bob): Please close Acrobat", false},
+        {"another run holds the lock",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.options.lockPath = t.lockPath();
+             t.options.lockWait = std::chrono::milliseconds(0);
+             bool busy = false;
+             QString why;
+             t.otherRun = Platform::RunLock::take(t.options.lockPath, t.options.lockWait, &busy, &why);
+         },
+         "--install --all --user ann", ALExitStatus::busy, "Another installer run holds", false},
+        {"the lock let go by the run before",
+         [](auto& t) {
+             t.annsAcrobat();
+             t.options.lockPath = t.lockPath();
+             bool busy = false;
+             QString why;
+             Platform::RunLock::take(t.options.lockPath, t.options.lockWait, &busy, &why);
+         },
+         "--install --all --user ann", ALExitStatus::done, "(user ann): installed", true, 1},
+        {"a signal stops the run after the installation under way",
+         [](auto& t) {
+             t.annsAcrobat();
+             QDir().mkpath(t.pluginsOf(t.users.at(QStringLiteral("bob")).support));
+             t.bobsAcrobat();
+             t.options.stopRequested = [asked = 0]() mutable { return ++asked > 1; };
+         },
+         "--install --all --all-users", ALExitStatus::interrupted, "Stopped by a signal", true, 1},
+        {"no Acrobat for anyone", [](auto&) {}, "--install --all --all-users", ALExitStatus::noAcrobat,
+         "Acrobat is not found", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        users.clear();
+        temp.remove();
+        ASSERT_TRUE(QDir().mkpath(temp.path()));
+        SetUp();
+        row.arrange(*this);
+        EXPECT_EQ(run(QString::fromUtf8(row.line)), row.status) << out.toStdString() << err.toStdString();
+        EXPECT_TRUE((out + err).contains(QString::fromUtf8(row.said))) << out.toStdString() << err.toStdString();
+        EXPECT_EQ(QFile::exists(pluginsOf(users.at(QStringLiteral("ann")).support) + Fixtures::kCopyInfo),
+                  row.installed);
+        EXPECT_FALSE(QFile::exists(pluginsOf(users.at(QStringLiteral("bob")).support) + Fixtures::kCopyInfo))
+            << "a stopped run goes no further";
+        EXPECT_EQ(journal.size(), row.journalLines) << journal.join(QLatin1Char('\n')).toStdString();
+    }
+}
+
+TEST_F(CommandLineRunTest, FailureTellsTheCauseBeforeTheAdvice)
+{
+    annsAcrobat();
+    const QString copy = pluginsOf(users.at(QStringLiteral("ann")).support) + QStringLiteral("/Foldwise.acroplugin");
+    users.at(QStringLiteral("ann")).fakes.fileManager->failingCopies.insert(copy);
+    users.at(QStringLiteral("ann")).fakes.fileManager->failureCodes.insert(copy, ENOSPC);
+    ASSERT_EQ(run(QStringLiteral("--install --all --user ann")), ALExitStatus::failed);
+    const qsizetype cause = err.indexOf(QStringLiteral("Injected failure"));
+    ASSERT_GE(cause, 0) << err.toStdString();
+    EXPECT_GT(err.indexOf(QStringLiteral("Please run Acrobat at least once")), cause) << err.toStdString();
+}
+
+TEST_F(CommandLineRunTest, ListShowsEachUsersOwnInstallationsAndEscapesWhatTheyNamed)
+{
+    annsAcrobat();
+    const QString odd = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("bob/Applications/B\x1b[2J.app")),
+                                              QStringLiteral("17.012.20098"));
+    users.at(QStringLiteral("bob")).fakes.registry->applications.append(odd);
+
+    ASSERT_EQ(run(QStringLiteral("--list --json --all-users")), ALExitStatus::done) << err.toStdString();
+    const QJsonArray rows = QJsonDocument::fromJson(out.toUtf8()).array();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).toObject().value(QStringLiteral("user")).toString(), QStringLiteral("ann"));
+    EXPECT_EQ(rows.at(1).toObject().value(QStringLiteral("user")).toString(), QStringLiteral("bob"));
+    EXPECT_EQ(rows.at(1).toObject().value(QStringLiteral("path")).toString(), odd) << "JSON carries names as they are";
+
+    ASSERT_EQ(run(QStringLiteral("--list --user bob")), ALExitStatus::done);
+    EXPECT_FALSE(out.contains(QChar(0x1b)));
+    EXPECT_TRUE(out.contains(QStringLiteral("B\\x1b[2J.app"))) << out.toStdString();
+    EXPECT_TRUE(out.endsWith(QStringLiteral("\tbob\n"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("ann")));
+}
