@@ -1,5 +1,6 @@
 #include "Platform/FileManager.h"
 #include "Platform/FileSystemCalls.h"
+#include "Platform/RunAsUser.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDir>
@@ -281,8 +282,7 @@ TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheN
     const QString item = m_target + "/Copy";
     const auto contentsOf = [](const QString& root) {
         QStringList entries;
-        for (const QString& entry : Fixtures::treeOf(root))
-        {
+        for (const QString& entry : Fixtures::treeOf(root)) {
             std::error_code notALink;
             const QString linked = QString::fromStdString(
                 std::filesystem::read_symlink(QFile::encodeName(entry).toStdString(), notALink).native());
@@ -355,4 +355,24 @@ TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheN
             }
         }
     }
+}
+
+TEST(HomeBoundaryTest, APathIsInsideAHomeOnlyAtAFolderBoundary)
+{
+    const struct {
+        const char* path;
+        const char* home;
+        bool inside;
+    } rows[] = {
+        {"/home/ann", "/home/ann", true},
+        {"/home/ann/Applications/Acrobat.app", "/home/ann", true},
+        {"/home/ann/./x/../Applications", "/home/ann", true},
+        {"/home/anna/Applications", "/home/ann", false},
+        {"/home/ann/../bob/Applications", "/home/ann", false},
+        {"/home", "/home/ann", false},
+        {"/srv/anything", "/", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Platform::isInsideHome(QString::fromUtf8(row.path), QString::fromUtf8(row.home)), row.inside)
+            << row.path << " in " << row.home;
 }

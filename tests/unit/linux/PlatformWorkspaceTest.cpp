@@ -1,4 +1,5 @@
 #include "Platform/Services.h"
+#include "Platform/linux/ProcWorkspace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 TEST(PlatformWorkspaceTest, SeesRunningExecutablesEvenWhenDeletedOrReplaced)
 {
@@ -24,6 +27,9 @@ TEST(PlatformWorkspaceTest, SeesRunningExecutablesEvenWhenDeletedOrReplaced)
     EXPECT_FALSE(workspace->isExecutableRunning(copy + " (deleted)"));
     ASSERT_TRUE(QFile::copy("/bin/sleep", copy));
     EXPECT_TRUE(workspace->isExecutableRunning(copy)) << "replaced by another file";
+    EXPECT_TRUE(Platform::ProcWorkspace(::getuid()).isExecutableRunning(copy)) << "the user's own";
+    EXPECT_FALSE(Platform::ProcWorkspace(::getuid() + 1).isExecutableRunning(copy))
+        << "only the chosen user's processes count";
 
     sleeper.kill();
     sleeper.waitForFinished();
