@@ -21,6 +21,9 @@ public:
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     // Each stands for a refusal of the folder that holds the item.
     QHash<QString, int> failureCodes;
+    // Paths whose injected failure happens inside the tree being copied or removed (a file the user
+    // may not read), not in the folder that holds the item.
+    QSet<QString> failingInsideTheTree;
     // Hidden siblings that each injected failure says it could not sweep away.
     QStringList unswept;
     // Paths whose existence cannot be told, with the error number the look-up gives.
@@ -59,8 +62,8 @@ public:
     std::vector<Panel> panels;
     QStringList messages() const;
     void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
-    void runAlertPanelWithInformativeText(const QString& title, const QString& message,
-                                          const QString& informativeText, const QString& button) override;
+    void runAlertPanelWithInformativeText(const QString& title, const QString& message, const QString& informativeText,
+                                          const QString& button) override;
 };
 
 class RecordingLog : public Platform::Log {

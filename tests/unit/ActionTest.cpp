@@ -107,6 +107,7 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
         std::optional<Shell::Result> fallback;
         QStringList alerts;
         QString log;  // how the one log line starts, or empty for none
+        bool insideTheTree = false;  // the plain copy fails on a file inside, not in the holding folder
     } rows[] = {
         {"old, folder missing", "11.0.23", false, 0, std::nullopt, {kOldFailed}, {}},
         {"new, folder missing", "15.006", false, 0, std::nullopt, {kRunFirst}, {}},
@@ -141,6 +142,14 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
          std::nullopt,
          {kRunFirst, kNoAccess},
          QStringLiteral("Error = Injected failure")},
+        {"a file the user may not read: no prompt",
+         "17.0",
+         true,
+         EACCES,
+         std::nullopt,
+         {kRunFirst, kNoAccess},
+         QStringLiteral("Error = Injected failure"),
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -150,6 +159,8 @@ TEST_F(ActionTest, FailedInstallsShowTheVersionAlertAndTheAccessAlertOnlyWithADe
         if (row.plainFailure) {
             fakes.fileManager->failingCopies.insert(pluginPath(d));
             fakes.fileManager->failureCodes.insert(pluginPath(d), row.plainFailure);
+            if (row.insideTheTree)
+                fakes.fileManager->failingInsideTheTree.insert(pluginPath(d));
         }
         if (row.fallback)
             fakes.shell->results = {*row.fallback};

@@ -1,7 +1,15 @@
 #include "Platform/Format.h"
+#include "Platform/Log.h"
 #include "Platform/Paths.h"
 
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
 
 using namespace Platform;
 
@@ -42,4 +50,25 @@ TEST(FormatTest, MajorVersionReadsLeadingDigitsOnly)
     EXPECT_EQ(majorVersion(QString()), 0u);
     EXPECT_EQ(majorVersion(std::nullopt), 0u);
     EXPECT_EQ(majorVersion(QStringLiteral("99999999999999999999")), 4294967295u);
+}
+
+TEST(LogTest, EachLineGoesToStandardErrorWithTimeProgramAndProcessAndStaysOneLine)
+{
+    QTemporaryFile captured;
+    ASSERT_TRUE(captured.open());
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ASSERT_GE(::dup2(captured.handle(), STDERR_FILENO), 0);
+    StandardErrorLog(QStringLiteral("unused")).line(QStringLiteral("Error = two\nlines\rin one"));
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+
+    captured.seek(0);
+    const QString written = QString::fromLocal8Bit(captured.readAll());
+    const QRegularExpression shape(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} %1\\[%2\\] Error = two lines in one\n$")
+            .arg(QRegularExpression::escape(QCoreApplication::applicationName()))
+            .arg(QCoreApplication::applicationPid()));
+    EXPECT_TRUE(shape.match(written).hasMatch()) << written.toStdString();
 }
