@@ -2,12 +2,12 @@
 
 #include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
-#include "Platform/Bundle.h"
-#include "Platform/Cell.h"
-#include "Platform/Format.h"
-#include "Platform/Paths.h"
-#include "Platform/PropertyListCache.h"
-#include "Platform/RootCommands.h"
+#include "Platform/App/Format.h"
+#include "Platform/Bundles/Bundle.h"
+#include "Platform/Files/Paths.h"
+#include "Platform/Privileges/RootCommands.h"
+#include "Platform/PropertyList/PropertyListCache.h"
+#include "Platform/Table/Cell.h"
 
 #include <QApplication>
 #include <QColor>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "InstallationUtility/ALRecordKeys.h"
-#include "Platform/Application.h"
-#include "Platform/RootCommands.h"
-#include "Platform/Services.h"
-#include "Platform/TableView.h"
+#include "Platform/App/Application.h"
+#include "Platform/App/Services.h"
+#include "Platform/Privileges/RootCommands.h"
+#include "Platform/Table/TableView.h"
 
 #include <QLabel>
 #include <QList>

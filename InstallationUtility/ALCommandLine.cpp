@@ -1,11 +1,11 @@
 #include "InstallationUtility/ALCommandLine.h"
 
 #include "InstallationUtility/ALAppDelegate.h"
-#include "Platform/Bundle.h"
-#include "Platform/Format.h"
-#include "Platform/Log.h"
-#include "Platform/RunAsUser.h"
-#include "Platform/RunLock.h"
+#include "Platform/App/Format.h"
+#include "Platform/App/Log.h"
+#include "Platform/Bundles/Bundle.h"
+#include "Platform/Files/RunAsUser.h"
+#include "Platform/Files/RunLock.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "InstallationUtility/ALCommandLineArguments.h"
-#include "Platform/Services.h"
+#include "Platform/App/Services.h"
 
 #include <QTextStream>
 #include <chrono>

@@ -1,8 +1,8 @@
 #include "InstallationUtility/ALTableCell.h"
 
 #include "InstallationUtility/ALRecordKeys.h"
-#include "Platform/Geometry.h"
-#include "Platform/TextShadow.h"
+#include "Platform/Table/Geometry.h"
+#include "Platform/Table/TextShadow.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

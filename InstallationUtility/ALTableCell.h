@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Cell.h"
+#include "Platform/Table/Cell.h"
 
 #include <QImage>
 #include <QSizeF>

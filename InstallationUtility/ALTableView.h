@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/TableView.h"
+#include "Platform/Table/TableView.h"
 
 // The window's table of Acrobat installations: a thin line above each row and no selection
 // highlight.

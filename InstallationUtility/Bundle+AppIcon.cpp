@@ -1,7 +1,7 @@
 #include "InstallationUtility/Bundle+AppIcon.h"
 
-#include "Platform/Format.h"
-#include "Platform/RegularFile.h"
+#include "Platform/App/Format.h"
+#include "Platform/Files/RegularFile.h"
 
 #include <QBuffer>
 #include <QImageReader>

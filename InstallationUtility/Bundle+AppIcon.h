@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Bundle.h"
+#include "Platform/Bundles/Bundle.h"
 
 #include <QImage>
 #include <optional>

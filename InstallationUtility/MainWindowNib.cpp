@@ -5,7 +5,7 @@
 #include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/ALTableCell.h"
 #include "InstallationUtility/ALTableView.h"
-#include "Platform/Bundle.h"
+#include "Platform/Bundles/Bundle.h"
 #include "ui_MainWindow.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform/Application.h"
-#include "Platform/Services.h"
+#include "Platform/App/Application.h"
+#include "Platform/App/Services.h"
 
 // Builds the main window from its description and connects it to a new application delegate.
 Platform::LoadedNib loadMainWindowNib(Platform::Services services);

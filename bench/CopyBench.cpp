@@ -1,6 +1,6 @@
 // The plain install copy of a 100 MB plug-in in 5000 files, against cp -R of the same tree.
 
-#include "Platform/FileManager.h"
+#include "Platform/Files/FileManager.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // discovery has to do: walk the same folders and parse every bundle's Info.plist.
 
 #include "InstallationUtility/ALAppDelegate.h"
-#include "Platform/FolderScanRegistry.h"
-#include "Platform/PropertyList.h"
+#include "Platform/Bundles/FolderScanRegistry.h"
+#include "Platform/PropertyList/PropertyList.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
 

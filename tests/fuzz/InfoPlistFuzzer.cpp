@@ -4,8 +4,8 @@
 // Whatever the reader gives must be within its limits.
 
 #include "InstallationUtility/ALAppDelegate.h"
-#include "Platform/FolderScanRegistry.h"
-#include "Platform/PropertyList.h"
+#include "Platform/Bundles/FolderScanRegistry.h"
+#include "Platform/PropertyList/PropertyList.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
 

@@ -1,7 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/Cell.h"
-#include "Platform/TableView.h"
+#include "Platform/Table/Cell.h"
+#include "Platform/Table/TableView.h"
 #include <QApplication>
 #include <QDir>
 #include <QPointer>

@@ -2,8 +2,8 @@
 
 #include "InstallationUtility/ALAppDelegate.h"
 #include "InstallationUtility/MainWindowNib.h"
-#include "Platform/AttributedString.h"
-#include "Platform/Format.h"
+#include "Platform/App/Format.h"
+#include "Platform/Table/AttributedString.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Fixtures.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Services.h"
+#include "Platform/App/Services.h"
 
 #include <QHash>
 #include <QSet>

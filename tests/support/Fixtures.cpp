@@ -1,6 +1,6 @@
 #include "tests/support/Fixtures.h"
 
-#include "Platform/RunAsUser.h"
+#include "Platform/Files/RunAsUser.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/linux/PkexecAdministratorShell.h"
+#include "Platform/Privileges/linux/PkexecAdministratorShell.h"
 #include "tests/support/Fixtures.h"
 
 #include <memory>

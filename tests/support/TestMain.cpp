@@ -1,4 +1,4 @@
-#include "Platform/TableAccessibility.h"
+#include "Platform/Table/TableAccessibility.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "InstallationUtility/ALCommandLine.h"
-#include "Platform/RunLock.h"
+#include "Platform/Files/RunLock.h"
 #include "tests/support/DelegateHarness.h"
 
 #include <QJsonArray>

@@ -2,7 +2,7 @@
 
 #include "InstallationUtility/ALButtonCell.h"
 #include "InstallationUtility/ALTableCell.h"
-#include "Platform/Cell.h"
+#include "Platform/Table/Cell.h"
 
 #include <QApplication>
 #include <QHelpEvent>

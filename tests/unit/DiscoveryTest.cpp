@@ -1,8 +1,8 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/AttributedString.h"
-#include "Platform/FileTimes.h"
-#include "Platform/FolderScanRegistry.h"
+#include "Platform/Bundles/FolderScanRegistry.h"
+#include "Platform/Files/FileTimes.h"
+#include "Platform/Table/AttributedString.h"
 
 #include <QBuffer>
 #include <QDir>

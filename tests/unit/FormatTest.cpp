@@ -1,6 +1,6 @@
-#include "Platform/Format.h"
-#include "Platform/Log.h"
-#include "Platform/Paths.h"
+#include "Platform/App/Format.h"
+#include "Platform/App/Log.h"
+#include "Platform/Files/Paths.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

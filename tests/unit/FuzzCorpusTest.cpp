@@ -1,6 +1,6 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/PropertyList.h"
+#include "Platform/PropertyList/PropertyList.h"
 
 #include <QDir>
 #include <QFile>

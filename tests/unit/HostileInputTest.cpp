@@ -1,8 +1,8 @@
 #include "tests/support/DelegateHarness.h"
 
 #include "InstallationUtility/Bundle+AppIcon.h"
-#include "Platform/FolderScanRegistry.h"
-#include "Platform/PropertyList.h"
+#include "Platform/Bundles/FolderScanRegistry.h"
+#include "Platform/PropertyList/PropertyList.h"
 
 #include <QDir>
 #include <QFile>

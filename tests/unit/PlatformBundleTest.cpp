@@ -1,4 +1,4 @@
-#include "Platform/Bundle.h"
+#include "Platform/Bundles/Bundle.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDir>

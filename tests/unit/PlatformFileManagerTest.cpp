@@ -1,6 +1,6 @@
-#include "Platform/FileManager.h"
-#include "Platform/FileSystemCalls.h"
-#include "Platform/RunAsUser.h"
+#include "Platform/Files/FileManager.h"
+#include "Platform/Files/FileSystemCalls.h"
+#include "Platform/Files/RunAsUser.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDir>

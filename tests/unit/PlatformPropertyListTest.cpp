@@ -1,5 +1,5 @@
-#include "Platform/PropertyList.h"
-#include "Platform/PropertyListCache.h"
+#include "Platform/PropertyList/PropertyList.h"
+#include "Platform/PropertyList/PropertyListCache.h"
 #include "tests/support/Fixtures.h"
 
 #include <QDateTime>

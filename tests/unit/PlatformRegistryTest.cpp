@@ -1,4 +1,4 @@
-#include "Platform/FolderScanRegistry.h"
+#include "Platform/Bundles/FolderScanRegistry.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
-#include "Platform/AccessControlList.h"
-#include "Platform/UniqueFd.h"
+#include "Platform/Files/UniqueFd.h"
+#include "Platform/Privileges/AccessControlList.h"
 #include "tests/support/PkexecStandIn.h"
 
 #include <QDataStream>

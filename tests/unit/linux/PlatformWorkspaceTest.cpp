@@ -1,5 +1,5 @@
-#include "Platform/Services.h"
-#include "Platform/linux/ProcWorkspace.h"
+#include "Platform/App/Services.h"
+#include "Platform/Bundles/linux/ProcWorkspace.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "Platform/linux/RootRuleFacts.h"
+#include "Platform/Privileges/linux/RootRuleFacts.h"
 
 #include <gtest/gtest.h>
 #include <grp.h>

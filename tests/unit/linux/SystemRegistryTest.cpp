@@ -1,7 +1,7 @@
-#include "Platform/FolderScanRegistry.h"
-#include "Platform/RunAsUser.h"
-#include "Platform/SearchPaths.h"
-#include "Platform/Services.h"
+#include "Platform/App/Services.h"
+#include "Platform/Bundles/FolderScanRegistry.h"
+#include "Platform/Files/RunAsUser.h"
+#include "Platform/Files/SearchPaths.h"
 
 #include <QDir>
 #include <QFile>
