@@ -1,7 +1,5 @@
 #include "Platform/App/Application.h"
 
-#include "Platform/Table/TableAccessibility.h"
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
@@ -49,7 +47,6 @@ int applicationMain(int argc, char** argv, const NibLoader& loadMainNib)
     // We decide ourselves when the last window closing ends the run: a closing alert panel
     // must not end it behind the delegate's back.
     QApplication::setQuitOnLastWindowClosed(false);
-    installTableAccessibility();
 
     LoadedNib nib = loadMainNib();
     ApplicationDelegate* delegate = nib.delegate.get();

@@ -2,15 +2,18 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 namespace Platform {
 
-class TableView;
-
-// The row and column counts a TableView needs of Qt's model; the values themselves come from
-// the cells.
+// The row and column counts a table view needs of Qt's model, asked of whoever owns the model;
+// the values themselves come from the cells.
 class TableModel : public QAbstractTableModel {
 public:
-    explicit TableModel(TableView* view) : m_view(view) {}
+    TableModel(std::function<int()> rows, std::function<int()> columns)
+        : m_rows(std::move(rows)), m_columns(std::move(columns))
+    {
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -19,7 +22,8 @@ public:
     void reload();
 
 private:
-    TableView* m_view;
+    std::function<int()> m_rows;
+    std::function<int()> m_columns;
 };
 
 }  // namespace Platform

@@ -1,6 +1,7 @@
 #include "Platform/Table/TableView.h"
 
 #include "Platform/Table/Cell.h"
+#include "Platform/Table/TableAccessibility.h"
 #include "Platform/Table/TableModel.h"
 
 #include <QFocusEvent>
@@ -19,8 +20,14 @@
 
 namespace Platform {
 
-TableView::TableView(QWidget* parent) : QTableView(parent), m_model(std::make_unique<TableModel>(this))
+TableView::TableView(QWidget* parent)
+    : QTableView(parent),
+      m_model(std::make_unique<TableModel>(
+          [this] { return dataSource() ? dataSource()->numberOfRowsInTableView(this) : 0; },
+          [this] { return numberOfColumns(); }))
 {
+    // What a screen reader hears of a table comes with the table.
+    installTableAccessibility();
     setModel(m_model.get());
     horizontalHeader()->hide();
     verticalHeader()->hide();
