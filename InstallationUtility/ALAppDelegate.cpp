@@ -143,13 +143,17 @@ void ALAppDelegate::awakeFromNib()
         window->setPalette(palette);
         window->setAutoFillBackground(true);
     }
+    if (m_versionLabel)
+        m_versionLabel->setText(format(QStringLiteral("version %@"), {carriedPluginVersion()}));
+}
+
+std::optional<QString> ALAppDelegate::carriedPluginVersion() const
+{
     const QString pluginApplicationPath =
         appendingPathComponent(m_services.mainBundle.bundlePath(), kCarriedPluginApplication);
-    std::optional<QString> version;
     if (const auto bundle = Platform::Bundle::bundleWithPath(pluginApplicationPath))
-        version = stringEntry(bundle->infoDictionary(), kShortVersionKey);
-    if (m_versionLabel)
-        m_versionLabel->setText(format(QStringLiteral("version %@"), {version}));
+        return stringEntry(bundle->infoDictionary(), kShortVersionKey);
+    return std::nullopt;
 }
 
 void ALAppDelegate::applicationDidFinishLaunching()
@@ -313,8 +317,8 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
                                               std::optional<QString>* output, std::optional<QString>* errorDescription)
 {
     return runCommandAsAdministrator(
-        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}), output,
-        errorDescription);
+        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}),
+        output, errorDescription);
 }
 
 bool ALAppDelegate::runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
@@ -531,6 +535,63 @@ bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)
     // By file identity: the path as scanned may pass through links that the running
     // executable's path does not.
     return m_services.workspace->isExecutableRunning(appendingPathComponent(acrobatPath, kAcrobatExecutable));
+}
+
+ALCopyState ALAppDelegate::copyState(const QVariantMap& copy) const
+{
+    const std::optional<QString> version = stringEntry(copy, ALKey::Version);
+    if (!version || !Platform::compareVersions(*version, *version))
+        return ALCopyState::damaged;
+    // Without a carried version to compare with, nothing counts as due for replacing.
+    const std::optional<QString> carried = carriedPluginVersion();
+    const std::optional<int> order = carried ? Platform::compareVersions(*version, *carried) : std::nullopt;
+    if (!order || *order == 0)
+        return ALCopyState::intact;
+    return *order < 0 ? ALCopyState::older : ALCopyState::newer;
+}
+
+ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
+{
+    if (row < 0 || row >= m_acrobatInstances.size())
+        return ALActionOutcome::noSuchRow;
+    const QVariantMap instance = m_acrobatInstances.at(row);
+    if (applicationIsRunning(instance.value(ALKey::Path).toString())) {
+        showError(kRunningMessage);
+        return ALActionOutcome::acrobatRunning;
+    }
+    const auto plugin = m_services.mainBundle.pathForResource(QStringLiteral("Foldwise"), QStringLiteral("acroplugin"));
+    std::optional<QString> errorDescription;
+    bool upgraded = plugin.has_value();
+    if (!plugin)
+        errorDescription = whyPluginIsMissing();
+    for (const QVariant& copy : plugin ? instance.value(ALKey::FW).toList() : QVariantList()) {
+        const ALCopyState state = copyState(copy.toMap());
+        if (state != ALCopyState::older && state != ALCopyState::damaged)
+            continue;
+        WaitCursor busy;
+        Platform::FileError error;
+        if (m_services.fileManager->replaceItem(*plugin, copy.toMap().value(ALKey::Path).toString(), &error)) {
+            if (const auto left = whatWasLeft(error))
+                errorDescription = left;
+            continue;
+        }
+        upgraded = false;
+        errorDescription = error.description;
+        if (isLackOfRights(error)) {
+            errorDescription =
+                format(QStringLiteral("%@; an upgrade never asks for administrator rights: an administrator "
+                                      "can run the installer as root, or uninstall and install again"),
+                       {error.description});
+            if (lackOfRights)
+                *lackOfRights = true;
+        }
+    }
+    if (errorDescription) {
+        showError(kNoAccessMessage);
+        m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
+    }
+    searchForAcrobat();
+    return upgraded ? ALActionOutcome::done : ALActionOutcome::failed;
 }
 
 void ALAppDelegate::showError(const QString& message)

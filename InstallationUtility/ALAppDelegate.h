@@ -27,6 +27,10 @@ enum class ALActionOutcome {
     failed,  // described to the user in alerts (and the log line when there is a description)
 };
 
+// How an installed copy stands to the plug-in this installer carries: the same version, an older
+// or a newer one, or damaged (no readable information, or no version in it).
+enum class ALCopyState { intact, older, newer, damaged };
+
 // Owns the application's state: the Acrobat installations found, the snapshot taken at launch,
 // and every behaviour of the window: launch, discovery, installing and removing, the table's data.
 class ALAppDelegate : public QObject, public Platform::ApplicationDelegate, public Platform::TableDataSource {
@@ -75,6 +79,15 @@ public:
     // The same for the given row, telling how it went; discovery runs again unless nothing was done.
     ALActionOutcome installOrUninstall(int row);
     bool applicationIsRunning(const QString& acrobatPath);
+    // Puts the carried plug-in in the place of the given row's older or damaged copies, each in one
+    // exchange and with the user's own rights only: what those cannot replace is told, never
+    // handed to the administrator shell (`lackOfRights` set). Discovery runs again unless nothing
+    // was done. The window never upgrades: its button removes a copy of any version.
+    ALActionOutcome upgradeInstallation(int row, bool* lackOfRights = nullptr);
+    // The version of the plug-in this installer carries; none when it cannot be read.
+    std::optional<QString> carriedPluginVersion() const;
+    // How a copy record (one of an instance's "FW") stands to the carried plug-in.
+    ALCopyState copyState(const QVariantMap& copy) const;
     // Clears away what an earlier, stopped run left beside the given row's plug-in paths, with the
     // user's rights (an install or uninstall does it first anyway); tells what stays, if anything.
     std::optional<QString> sweepLeftovers(int row);

@@ -10,7 +10,10 @@ bool InjectingFileManager::injectedFailure(const QString& path, Platform::FileEr
     if (error)
         *error = {code,
                   QStringLiteral("Injected failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
-                  std::nullopt, true, unswept, unswept.isEmpty() ? 0 : EACCES};
+                  std::nullopt,
+                  true,
+                  unswept,
+                  unswept.isEmpty() ? 0 : EACCES};
     return false;
 }
 
@@ -20,8 +23,13 @@ std::optional<bool> InjectingFileManager::existenceAtPath(const QString& path, P
         return LocalFileManager::existenceAtPath(path, error);
     const int code = failingLookups.value(path);
     if (error)
-        *error = {code, QStringLiteral("Injected look-up failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
-                  std::nullopt, false, {}, 0};
+        *error = {
+            code,
+            QStringLiteral("Injected look-up failure at %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code))),
+            std::nullopt,
+            false,
+            {},
+            0};
     return std::nullopt;
 }
 
@@ -31,6 +39,14 @@ bool InjectingFileManager::copyItem(const QString& source, const QString& destin
     if (failingCopies.contains(destination))
         return injectedFailure(destination, error);
     return LocalFileManager::copyItem(source, destination, error);
+}
+
+bool InjectingFileManager::replaceItem(const QString& source, const QString& destination, Platform::FileError* error)
+{
+    replacements.append(source + QStringLiteral(" -> ") + destination);
+    if (failingCopies.contains(destination))
+        return injectedFailure(destination, error);
+    return LocalFileManager::replaceItem(source, destination, error);
 }
 
 bool InjectingFileManager::removeItem(const QString& path, Platform::FileError* error)

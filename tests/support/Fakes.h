@@ -16,7 +16,7 @@
 // The real file system, with failures injected per path.
 class InjectingFileManager : public Platform::LocalFileManager {
 public:
-    QSet<QString> failingCopies;  // destinations whose plain copy fails, before anything is made
+    QSet<QString> failingCopies;  // destinations whose plain copy or replacement fails, before anything is made
     QSet<QString> failingRemovals;  // paths whose plain removal fails, before anything is moved
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     // Each stands for a refusal of the folder that holds the item.
@@ -26,10 +26,12 @@ public:
     // Paths whose existence cannot be told, with the error number the look-up gives.
     QHash<QString, int> failingLookups;
     QStringList copies;  // every copy asked for, "source -> destination"
+    QStringList replacements;  // the same for replacements
     QStringList removals;
 
     std::optional<bool> existenceAtPath(const QString& path, Platform::FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
+    bool replaceItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
     bool removeItem(const QString& path, Platform::FileError* error = nullptr) override;
 
 private:
@@ -59,8 +61,8 @@ public:
     std::vector<Panel> panels;
     QStringList messages() const;
     void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
-    void runAlertPanelWithInformativeText(const QString& title, const QString& message,
-                                          const QString& informativeText, const QString& button) override;
+    void runAlertPanelWithInformativeText(const QString& title, const QString& message, const QString& informativeText,
+                                          const QString& button) override;
 };
 
 class RecordingLog : public Platform::Log {
@@ -94,6 +96,8 @@ public:
 class FakeRegistry : public Platform::ApplicationRegistry {
 public:
     QStringList applications;
+    QList<Platform::UnreadableApplication> unreadable;
+    QList<Platform::UnreadableApplication> unreadableApplications() const override { return unreadable; }
     QStringList askedFor;
     QStringList editorApplicationsForDocument(const QString& documentPath) override
     {
