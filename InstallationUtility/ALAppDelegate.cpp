@@ -8,6 +8,7 @@
 #include "Platform/Paths.h"
 #include "Platform/PropertyListCache.h"
 #include "Platform/RootCommands.h"
+#include "Platform/RunLock.h"
 
 #include <QApplication>
 #include <QColor>
@@ -51,6 +52,8 @@ const QString kRunAcrobatFirstMessage = QStringLiteral("Please run Acrobat at le
 const QString kNoAccessMessage =
     QStringLiteral("Can't perform operation, probably there is no access to the selected location");
 const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
+const QString kBusyMessage = QStringLiteral(
+    "Another run of the installer is installing or uninstalling Foldwise right now. Please try again when it is done.");
 
 bool keepsPluginsInItsBundle(unsigned majorVersion)
 {
@@ -463,6 +466,9 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         showError(kRunningMessage);
         return ALActionOutcome::acrobatRunning;
     }
+    std::optional<Platform::RunLock> lock;
+    if (!takeRunLock(lock))
+        return ALActionOutcome::failed;
     std::optional<QString> errorDescription;
     m_explained.reset();
     const bool done = instance.contains(ALKey::FW) ? removePlugin(instance, &errorDescription)
@@ -478,6 +484,24 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
     }
     searchForAcrobat();
     return done ? ALActionOutcome::done : ALActionOutcome::failed;
+}
+
+bool ALAppDelegate::takeRunLock(std::optional<Platform::RunLock>& lock)
+{
+    if (m_services.runLockPath.isEmpty())
+        return true;
+    // Not waited for: the window would stand still meanwhile.
+    bool busy = false;
+    QString why;
+    lock = Platform::RunLock::take(m_services.runLockPath, std::chrono::milliseconds(0), &busy, &why);
+    if (lock)
+        return true;
+    if (busy)
+        showError(kBusyMessage);
+    else
+        m_services.alerts->runAlertPanelWithInformativeText(kErrorTitle, kNoAccessMessage, why, kOK);
+    m_services.log->line(format(QStringLiteral("Error = %@"), {why}));
+    return false;
 }
 
 bool ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
@@ -559,6 +583,9 @@ ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
         showError(kRunningMessage);
         return ALActionOutcome::acrobatRunning;
     }
+    std::optional<Platform::RunLock> lock;
+    if (!takeRunLock(lock))
+        return ALActionOutcome::failed;
     const auto plugin = m_services.mainBundle.pathForResource(QStringLiteral("Foldwise"), QStringLiteral("acroplugin"));
     std::optional<QString> errorDescription;
     bool upgraded = plugin.has_value();

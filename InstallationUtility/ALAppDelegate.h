@@ -3,6 +3,7 @@
 #include "InstallationUtility/ALRecordKeys.h"
 #include "Platform/Application.h"
 #include "Platform/RootCommands.h"
+#include "Platform/RunLock.h"
 #include "Platform/Services.h"
 #include "Platform/TableView.h"
 
@@ -114,6 +115,9 @@ private:
                                    std::optional<QString>* errorDescription);
     bool runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription);
     QString whyPluginIsMissing() const;
+    // Takes the lock against other runs of the installer for one copy or removal; where another
+    // run holds it, or it cannot be taken, the user is told and false is given.
+    bool takeRunLock(std::optional<Platform::RunLock>& lock);
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);
     static std::optional<QString> whatWasLeft(const Platform::FileError& error);

@@ -272,6 +272,8 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
         session->user = user;
         session->files = services->fileManager;
         session->registry = services->applicationRegistry;
+        // The run holds the lock already, for the whole run.
+        services->runLockPath.clear();
         session->log = std::make_shared<CauseKeepingLog>(services->log);
         services->alerts = session->alerts;
         services->log = session->log;

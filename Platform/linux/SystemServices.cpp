@@ -3,6 +3,7 @@
 #include "Platform/FolderScanRegistry.h"
 #include "Platform/Paths.h"
 #include "Platform/RunAsUser.h"
+#include "Platform/RunLock.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/linux/PkexecAdministratorShell.h"
 #include "Platform/linux/ProcWorkspace.h"
@@ -58,6 +59,7 @@ Services Services::system()
     services.alerts = std::make_shared<MessageBoxAlerts>();
     services.log = std::make_shared<StandardErrorLog>(QString::fromLocal8Bit(program_invocation_short_name));
     services.applicationSupportDirectories = &Platform::applicationSupportDirectories;
+    services.runLockPath = RunLock::defaultPath();
     return services;
 }
 

@@ -118,6 +118,7 @@ Platform::Services FakeServices::services(const QString& mainBundlePath) const
     services.alerts = alerts;
     services.log = log;
     services.rootOnlyRule = rootOnlyRule;
+    services.runLockPath = runLockPath;
     const QStringList folders = supportFolders;
     services.applicationSupportDirectories = [folders] { return folders; };
     return services;

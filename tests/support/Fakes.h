@@ -116,6 +116,7 @@ struct FakeServices {
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>(alerts);
     QStringList supportFolders;
     Platform::RootOnlyRule rootOnlyRule;
+    QString runLockPath;  // none: no lock taken
 
     Platform::Services services(const QString& mainBundlePath) const;
     // The same with one real service (a registry, a workspace or an administrator shell) in place

@@ -1,6 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #include "InstallationUtility/ALCommandLine.h"
+#include "Platform/RunLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -297,4 +298,33 @@ TEST_F(ActionTest, CommandLineUninstallWithNoCopyLeftFinishesWhatAStoppedRemoval
     EXPECT_EQ(commandLine.run(request), ALExitStatus::done) << err.toStdString();
     EXPECT_TRUE(out.endsWith(QStringLiteral(": not installed\n"))) << out.toStdString();
     EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(ActionTest, AnotherRunHoldingTheLockRefusesTheRowsActionAndNothingChanges)
+{
+    fakes.runLockPath = temp.filePath(QStringLiteral("run.lock"));
+    ALAppDelegate& d = start(QStringLiteral("17.012"), true, true);
+    bool busy = false;
+    QString why;
+    std::optional<Platform::RunLock> otherRun =
+        Platform::RunLock::take(fakes.runLockPath, std::chrono::milliseconds(0), &busy, &why);
+    ASSERT_TRUE(otherRun);
+    const QStringList before = Fixtures::treeOf(support);
+    d.smartInstallation(nullptr);
+    EXPECT_EQ(
+        fakes.alerts->messages(),
+        QStringList{QStringLiteral("Another run of the installer is installing or uninstalling Foldwise right now. "
+                                   "Please try again when it is done.")});
+    EXPECT_EQ(fakes.log->lines,
+              QStringList{QStringLiteral("Error = Another installer run holds ") + fakes.runLockPath});
+    EXPECT_TRUE(fakes.fileManager->removals.isEmpty());
+    EXPECT_EQ(Fixtures::treeOf(support), before);
+    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::ButtonCaption).value<Platform::AttributedString>().string,
+              QStringLiteral("Uninstall (2.4)"));
+
+    otherRun.reset();
+    d.smartInstallation(nullptr);
+    EXPECT_FALSE(QFileInfo::exists(pluginPath(d)));
+    EXPECT_TRUE(Platform::RunLock::take(fakes.runLockPath, std::chrono::milliseconds(0), &busy, &why))
+        << "held around the removal only";
 }
