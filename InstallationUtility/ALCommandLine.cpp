@@ -367,6 +367,10 @@ int ALCommandLine::installOrUninstall(const ALCommandLineRequest& request)
     bool anyFound = false;
     for (const auto& session : *sessions) {
         ALAppDelegate& delegate = *session->delegate;
+        // A user before may have changed a plug-in folder this user shares (inside a system-wide
+        // bundle): what was found before anything was done is looked at again.
+        if (session != sessions->front())
+            delegate.searchForAcrobat();
         anyFound |= !delegate.acrobatInstances().isEmpty();
         QStringList paths;
         for (const QVariantMap& instance : delegate.acrobatInstances()) {

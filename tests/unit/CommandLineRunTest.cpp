@@ -233,6 +233,16 @@ TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
              t.options.stopRequested = [asked = 0]() mutable { return ++asked > 1; };
          },
          "--install --all --all-users", ALExitStatus::interrupted, "Stopped by a signal", true, 1},
+        {"a plug-in folder shared with the user before is found installed",
+         [](auto& t) {
+             t.annsAcrobat();
+             const QString shared =
+                 Fixtures::makeAcrobat(t.apps + QStringLiteral("/Acrobat 11/Acrobat.app"), QStringLiteral("11.0.23"));
+             QDir().mkpath(shared + QStringLiteral("/Contents/Plug-ins"));
+             t.users.at(QStringLiteral("ann")).fakes.registry->applications.append(shared);
+             t.users.at(QStringLiteral("bob")).fakes.registry->applications.append(shared);
+         },
+         "--install --all --all-users", ALExitStatus::done, "Acrobat.app (user bob): already installed", true, 2},
         {"no Acrobat for anyone", [](auto&) {}, "--install --all --all-users", ALExitStatus::noAcrobat,
          "Acrobat is not found", false},
         {"an older copy is upgraded", [](auto& t) { t.annsCopy(QStringLiteral("2.1")); }, "--install --all --user ann",
