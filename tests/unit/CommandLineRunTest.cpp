@@ -9,8 +9,11 @@
 #include <QJsonObject>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The command line in-process over fakes: the caller's world plus two users, ann and bob, each
 // with their own registry and data folder; output kept in strings, the exit status returned.
@@ -456,4 +459,26 @@ TEST_F(CommandLineRunTest, ListJsonTellsEachCopysStateAndWhatCouldNotBeRead)
     ASSERT_EQ(run(QStringLiteral("--list --user bob")), ALExitStatus::done);
     EXPECT_TRUE(out.contains(QStringLiteral("\tFoldwise (null), damaged\t"))) << out.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("C.app (user bob): could not be read"))) << err.toStdString();
+}
+
+TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "tries the lock as another user: runs as root only";
+    // Left open to others by an earlier run, in a folder anyone may enter.
+    ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
+    Fixtures::writeFile(lockPath(), QByteArray());
+    ASSERT_TRUE(
+        QFile::setPermissions(lockPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    bool busy = false;
+    QString why;
+    ASSERT_TRUE(Platform::RunLock::take(lockPath(), std::chrono::milliseconds(0), &busy, &why)) << why.toStdString();
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(lockPath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const std::optional<QByteArray> opened = Fixtures::runAsPlainUser([path = QFile::encodeName(lockPath())] {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        return QByteArray(fd < 0 ? "refused" : "opened");
+    });
+    EXPECT_EQ(opened, QByteArray("refused"));
 }
