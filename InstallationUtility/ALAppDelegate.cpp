@@ -496,10 +496,13 @@ bool ALAppDelegate::takeRunLock(std::optional<Platform::RunLock>& lock)
     lock = Platform::RunLock::take(m_services.runLockPath, std::chrono::milliseconds(0), &busy, &why);
     if (lock)
         return true;
-    if (busy)
-        showError(kBusyMessage);
-    else
-        m_services.alerts->runAlertPanelWithInformativeText(kErrorTitle, kNoAccessMessage, why, kOK);
+    if (!busy) {
+        // A lock file someone else put in our way (in a shared temporary folder) must not stop
+        // the user: the copy is staged and safe without it, only not kept apart from other runs.
+        m_services.log->line(format(QStringLiteral("Working without the run lock: %@"), {why}));
+        return true;
+    }
+    showError(kBusyMessage);
     m_services.log->line(format(QStringLiteral("Error = %@"), {why}));
     return false;
 }

@@ -116,7 +116,8 @@ private:
     bool runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription);
     QString whyPluginIsMissing() const;
     // Takes the lock against other runs of the installer for one copy or removal; where another
-    // run holds it, or it cannot be taken, the user is told and false is given.
+    // run holds it, the user is told and false is given. A lock file that cannot be used is
+    // logged and worked without.
     bool takeRunLock(std::optional<Platform::RunLock>& lock);
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);

@@ -327,4 +327,15 @@ TEST_F(ActionTest, AnotherRunHoldingTheLockRefusesTheRowsActionAndNothingChanges
     EXPECT_FALSE(QFileInfo::exists(pluginPath(d)));
     EXPECT_TRUE(Platform::RunLock::take(fakes.runLockPath, std::chrono::milliseconds(0), &busy, &why))
         << "held around the removal only";
+    // A lock file that cannot be used (here: its folder is not there) stops nobody.
+    forgetEarlierRows();
+    fakes.runLockPath = temp.filePath(QStringLiteral("nowhere/run.lock"));
+    ALAppDelegate& again = start(QStringLiteral("17.012"), true);
+    again.smartInstallation(nullptr);
+    EXPECT_TRUE(QFileInfo::exists(pluginPath(again)));
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    ASSERT_EQ(fakes.log->lines.size(), 1);
+    EXPECT_TRUE(
+        fakes.log->lines.first().startsWith(QStringLiteral("Working without the run lock: Cannot use the lock file")))
+        << fakes.log->lines.first().toStdString();
 }
