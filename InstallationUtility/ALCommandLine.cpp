@@ -146,6 +146,17 @@ int rowOf(const ALAppDelegate& delegate, const QString& path)
     return -1;
 }
 
+// What a change that was not done comes to, and its exit status.
+QString notDone(ALActionOutcome outcome, bool needsAdministrator, int& status)
+{
+    if (outcome == ALActionOutcome::acrobatRunning) {
+        status = ALExitStatus::acrobatRunning;
+        return QStringLiteral("running");
+    }
+    status = needsAdministrator ? ALExitStatus::needsAdministrator : ALExitStatus::failed;
+    return needsAdministrator ? QStringLiteral("needsAdministrator") : QStringLiteral("failed");
+}
+
 volatile std::sig_atomic_t stopSignal = 0;
 
 // Whether the Acrobat that executable belongs to keeps a plug-in folder outside the home.
@@ -523,16 +534,7 @@ ALCommandLineReport::Outcome ALCommandLine::upgrade(Session& session, int row, c
         return told;
     }
     told.reason = tellFailure(session, subject, outcome == ALActionOutcome::failed);
-    if (outcome == ALActionOutcome::acrobatRunning) {
-        told.outcome = QStringLiteral("running");
-        status = ALExitStatus::acrobatRunning;
-    } else if (lackOfRights && request.noPrompt) {
-        told.outcome = QStringLiteral("needsAdministrator");
-        status = ALExitStatus::needsAdministrator;
-    } else {
-        told.outcome = QStringLiteral("failed");
-        status = ALExitStatus::failed;
-    }
+    told.outcome = notDone(outcome, lackOfRights && request.noPrompt, status);
     return told;
 }
 
@@ -561,16 +563,7 @@ ALCommandLineReport::Outcome ALCommandLine::change(Session& session, int row, co
         return told;
     }
     told.reason = tellFailure(session, subject, outcome == ALActionOutcome::failed);
-    if (outcome == ALActionOutcome::acrobatRunning) {
-        told.outcome = QStringLiteral("running");
-        status = ALExitStatus::acrobatRunning;
-    } else if (session.noPrompt && session.noPrompt->asked) {
-        told.outcome = QStringLiteral("needsAdministrator");
-        status = ALExitStatus::needsAdministrator;
-    } else {
-        told.outcome = QStringLiteral("failed");
-        status = ALExitStatus::failed;
-    }
+    told.outcome = notDone(outcome, session.noPrompt && session.noPrompt->asked, status);
     return told;
 }
 
