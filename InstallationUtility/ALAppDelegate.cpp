@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 using Platform::appendingPathComponent;
 using Platform::format;
@@ -577,6 +578,18 @@ ALCopyState ALAppDelegate::copyState(const QVariantMap& copy) const
     return *order < 0 ? ALCopyState::older : ALCopyState::newer;
 }
 
+std::optional<QString> ALAppDelegate::whyRootMayNotReplace(const QString& copyPath) const
+{
+    if (::geteuid() != 0 || !m_services.fileManager->actsWithOwnRights(copyPath))
+        return std::nullopt;
+    // The folders as written, links not followed: one that someone else controls could lead
+    // root to another program's copy of that name.
+    return m_services.rootOnlyRule.whyOthersCanChange(
+        QFileInfo(copyPath).absolutePath(),
+        QStringLiteral(", so root will not replace the copy there. Its owner can upgrade it with their own rights, or "
+                       "an administrator can remove it and install again."));
+}
+
 ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
 {
     if (row < 0 || row >= m_acrobatInstances.size())
@@ -598,9 +611,15 @@ ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
         const ALCopyState state = copyState(copy.toMap());
         if (state != ALCopyState::older && state != ALCopyState::damaged)
             continue;
+        const QString copyPath = copy.toMap().value(ALKey::Path).toString();
+        if (const auto refusal = whyRootMayNotReplace(copyPath)) {
+            upgraded = false;
+            errorDescription = refusal;
+            continue;
+        }
         WaitCursor busy;
         Platform::FileError error;
-        if (m_services.fileManager->replaceItem(*plugin, copy.toMap().value(ALKey::Path).toString(), &error)) {
+        if (m_services.fileManager->replaceItem(*plugin, copyPath, &error)) {
             if (const auto left = whatWasLeft(error))
                 errorDescription = left;
             continue;

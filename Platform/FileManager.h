@@ -54,6 +54,13 @@ public:
     // Clears away the hidden siblings that an earlier run of ours left beside the item at the
     // path (only names of our own pattern); false, with `error->unswept`, when some stay.
     virtual bool sweepLeftovers(const QString& path, FileError* error = nullptr) = 0;
+    // Whether a call on the path works with this process's own rights (root's, when root runs)
+    // rather than as another user.
+    virtual bool actsWithOwnRights(const QString& path) const
+    {
+        (void)path;
+        return true;
+    }
     // The path with its folder made absolute and resolved through every link, its own name kept
     // as it is: the name under which another process, in another working folder, reaches the
     // same item. None when the folder cannot be resolved or the result cannot be written exactly.

@@ -23,6 +23,7 @@ public:
     bool removeItem(const QString& path, FileError* error = nullptr) override;
     bool sweepLeftovers(const QString& path, FileError* error = nullptr) override;
     std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;
+    bool actsWithOwnRights(const QString& path) const override { return !isInsideHome(path); }
 
 private:
     bool isInsideHome(const QString& path) const;

@@ -482,3 +482,22 @@ TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
     });
     EXPECT_EQ(opened, QByteArray("refused"));
 }
+
+TEST_F(CommandLineRunTest, RootNeverReplacesACopyThatSomeoneElsesFoldersLeadTo)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the rule is root's: runs as root only";
+    // A bundle a plain user owns, whose plug-in folder they linked to a folder of root's.
+    const QString acrobat =
+        Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat 11/Acrobat.app"), QStringLiteral("11.0.23"));
+    const QString rootsFolder = temp.filePath(QStringLiteral("root only"));
+    Fixtures::makePluginCopy(rootsFolder + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.1"));
+    ASSERT_TRUE(QFile::link(rootsFolder, acrobat + QStringLiteral("/Contents/Plug-ins")));
+    Fixtures::chownTree(apps, Fixtures::kPlainUser);
+    fakes.registry->applications.append(acrobat);
+
+    EXPECT_EQ(run(QStringLiteral("--install --all")), ALExitStatus::failed) << out.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("so root will not replace the copy there"))) << err.toStdString();
+    EXPECT_TRUE(Fixtures::readFile(rootsFolder + Fixtures::kCopyInfo).contains("<string>2.1</string>"));
+    EXPECT_TRUE(fakes.fileManager->replacements.isEmpty());
+}
