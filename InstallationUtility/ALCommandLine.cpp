@@ -264,7 +264,7 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
     const ALCommandLineRequest& request)
 {
     QList<std::optional<QString>> users;
-    for (const QString& user : request.allUsers&& m_options.loginUsers ? m_options.loginUsers() : request.users)
+    for (const QString& user : (request.allUsers && m_options.loginUsers) ? m_options.loginUsers() : request.users)
         users.append(user);
     if (users.isEmpty() && !request.allUsers)
         users.append(std::nullopt);
