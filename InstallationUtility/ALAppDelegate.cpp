@@ -5,6 +5,7 @@
 #include "Platform/App/Format.h"
 #include "Platform/Bundles/Bundle.h"
 #include "Platform/Files/Paths.h"
+#include "Platform/Files/RunLock.h"
 #include "Platform/Privileges/RootCommands.h"
 #include "Platform/PropertyList/PropertyListCache.h"
 #include "Platform/Table/Cell.h"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 using Platform::appendingPathComponent;
 using Platform::format;
@@ -51,6 +53,8 @@ const QString kRunAcrobatFirstMessage = QStringLiteral("Please run Acrobat at le
 const QString kNoAccessMessage =
     QStringLiteral("Can't perform operation, probably there is no access to the selected location");
 const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
+const QString kBusyMessage = QStringLiteral(
+    "Another run of the installer is installing or uninstalling Foldwise right now. Please try again when it is done.");
 
 bool keepsPluginsInItsBundle(unsigned majorVersion)
 {
@@ -143,13 +147,17 @@ void ALAppDelegate::awakeFromNib()
         window->setPalette(palette);
         window->setAutoFillBackground(true);
     }
+    if (m_versionLabel)
+        m_versionLabel->setText(format(QStringLiteral("version %@"), {carriedPluginVersion()}));
+}
+
+std::optional<QString> ALAppDelegate::carriedPluginVersion() const
+{
     const QString pluginApplicationPath =
         appendingPathComponent(m_services.mainBundle.bundlePath(), kCarriedPluginApplication);
-    std::optional<QString> version;
     if (const auto bundle = Platform::Bundle::bundleWithPath(pluginApplicationPath))
-        version = stringEntry(bundle->infoDictionary(), kShortVersionKey);
-    if (m_versionLabel)
-        m_versionLabel->setText(format(QStringLiteral("version %@"), {version}));
+        return stringEntry(bundle->infoDictionary(), kShortVersionKey);
+    return std::nullopt;
 }
 
 void ALAppDelegate::applicationDidFinishLaunching()
@@ -313,8 +321,8 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
                                               std::optional<QString>* output, std::optional<QString>* errorDescription)
 {
     return runCommandAsAdministrator(
-        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}), output,
-        errorDescription);
+        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}),
+        output, errorDescription);
 }
 
 bool ALAppDelegate::runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
@@ -459,6 +467,9 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         showError(kRunningMessage);
         return ALActionOutcome::acrobatRunning;
     }
+    std::optional<Platform::RunLock> lock;
+    if (!takeRunLock(lock))
+        return ALActionOutcome::failed;
     std::optional<QString> errorDescription;
     m_explained.reset();
     const bool done = instance.contains(ALKey::FW) ? removePlugin(instance, &errorDescription)
@@ -474,6 +485,27 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
     }
     searchForAcrobat();
     return done ? ALActionOutcome::done : ALActionOutcome::failed;
+}
+
+bool ALAppDelegate::takeRunLock(std::optional<Platform::RunLock>& lock)
+{
+    if (m_services.runLockPath.isEmpty())
+        return true;
+    // Not waited for: the window would stand still meanwhile.
+    bool busy = false;
+    QString why;
+    lock = Platform::RunLock::take(m_services.runLockPath, std::chrono::milliseconds(0), &busy, &why);
+    if (lock)
+        return true;
+    if (!busy) {
+        // A lock file someone else put in our way (in a shared temporary folder) must not stop
+        // the user: the copy is staged and safe without it, only not kept apart from other runs.
+        m_services.log->line(format(QStringLiteral("Working without the run lock: %@"), {why}));
+        return true;
+    }
+    showError(kBusyMessage);
+    m_services.log->line(format(QStringLiteral("Error = %@"), {why}));
+    return false;
 }
 
 bool ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
@@ -531,6 +563,84 @@ bool ALAppDelegate::applicationIsRunning(const QString& acrobatPath)
     // By file identity: the path as scanned may pass through links that the running
     // executable's path does not.
     return m_services.workspace->isExecutableRunning(appendingPathComponent(acrobatPath, kAcrobatExecutable));
+}
+
+ALCopyState ALAppDelegate::copyState(const QVariantMap& copy) const
+{
+    const std::optional<QString> version = stringEntry(copy, ALKey::Version);
+    if (!version || !Platform::compareVersions(*version, *version))
+        return ALCopyState::damaged;
+    // Without a carried version to compare with, nothing counts as due for replacing.
+    const std::optional<QString> carried = carriedPluginVersion();
+    const std::optional<int> order = carried ? Platform::compareVersions(*version, *carried) : std::nullopt;
+    if (!order || *order == 0)
+        return ALCopyState::intact;
+    return *order < 0 ? ALCopyState::older : ALCopyState::newer;
+}
+
+std::optional<QString> ALAppDelegate::whyRootMayNotReplace(const QString& copyPath) const
+{
+    if (::geteuid() != 0 || !m_services.fileManager->actsWithOwnRights(copyPath))
+        return std::nullopt;
+    // The folders as written, links not followed: one that someone else controls could lead
+    // root to another program's copy of that name.
+    return m_services.rootOnlyRule.whyOthersCanChange(
+        QFileInfo(copyPath).absolutePath(),
+        QStringLiteral(", so root will not replace the copy there. Its owner can upgrade it with their own rights, or "
+                       "an administrator can remove it and install again."));
+}
+
+ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
+{
+    if (row < 0 || row >= m_acrobatInstances.size())
+        return ALActionOutcome::noSuchRow;
+    const QVariantMap instance = m_acrobatInstances.at(row);
+    if (applicationIsRunning(instance.value(ALKey::Path).toString())) {
+        showError(kRunningMessage);
+        return ALActionOutcome::acrobatRunning;
+    }
+    std::optional<Platform::RunLock> lock;
+    if (!takeRunLock(lock))
+        return ALActionOutcome::failed;
+    const auto plugin = m_services.mainBundle.pathForResource(QStringLiteral("Foldwise"), QStringLiteral("acroplugin"));
+    std::optional<QString> errorDescription;
+    bool upgraded = plugin.has_value();
+    if (!plugin)
+        errorDescription = whyPluginIsMissing();
+    for (const QVariant& copy : plugin ? instance.value(ALKey::FW).toList() : QVariantList()) {
+        const ALCopyState state = copyState(copy.toMap());
+        if (state != ALCopyState::older && state != ALCopyState::damaged)
+            continue;
+        const QString copyPath = copy.toMap().value(ALKey::Path).toString();
+        if (const auto refusal = whyRootMayNotReplace(copyPath)) {
+            upgraded = false;
+            errorDescription = refusal;
+            continue;
+        }
+        WaitCursor busy;
+        Platform::FileError error;
+        if (m_services.fileManager->replaceItem(*plugin, copyPath, &error)) {
+            if (const auto left = whatWasLeft(error))
+                errorDescription = left;
+            continue;
+        }
+        upgraded = false;
+        errorDescription = error.description;
+        if (isLackOfRights(error)) {
+            errorDescription =
+                format(QStringLiteral("%@; an upgrade never asks for administrator rights: an administrator "
+                                      "can run the installer as root, or uninstall and install again"),
+                       {error.description});
+            if (lackOfRights)
+                *lackOfRights = true;
+        }
+    }
+    if (errorDescription) {
+        showError(kNoAccessMessage);
+        m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
+    }
+    searchForAcrobat();
+    return upgraded ? ALActionOutcome::done : ALActionOutcome::failed;
 }
 
 void ALAppDelegate::showError(const QString& message)

@@ -3,6 +3,7 @@
 #include "InstallationUtility/ALRecordKeys.h"
 #include "Platform/App/Application.h"
 #include "Platform/App/Services.h"
+#include "Platform/Files/RunLock.h"
 #include "Platform/Privileges/RootCommands.h"
 #include "Platform/Table/TableView.h"
 
@@ -26,6 +27,10 @@ enum class ALActionOutcome {
     done,  // installed, or every copy removed
     failed,  // described to the user in alerts (and the log line when there is a description)
 };
+
+// How an installed copy stands to the plug-in this installer carries: the same version, an older
+// or a newer one, or damaged (no readable information, or no version in it).
+enum class ALCopyState { intact, older, newer, damaged };
 
 // Owns the application's state: the Acrobat installations found, the snapshot taken at launch,
 // and every behaviour of the window: launch, discovery, installing and removing, the table's data.
@@ -75,6 +80,15 @@ public:
     // The same for the given row, telling how it went; discovery runs again unless nothing was done.
     ALActionOutcome installOrUninstall(int row);
     bool applicationIsRunning(const QString& acrobatPath);
+    // Puts the carried plug-in in the place of the given row's older or damaged copies, each in one
+    // exchange and with the user's own rights only: what those cannot replace is told, never
+    // handed to the administrator shell (`lackOfRights` set). Discovery runs again unless nothing
+    // was done. The window never upgrades: its button removes a copy of any version.
+    ALActionOutcome upgradeInstallation(int row, bool* lackOfRights = nullptr);
+    // The version of the plug-in this installer carries; none when it cannot be read.
+    std::optional<QString> carriedPluginVersion() const;
+    // How a copy record (one of an instance's "FW") stands to the carried plug-in.
+    ALCopyState copyState(const QVariantMap& copy) const;
     // Clears away what an earlier, stopped run left beside the given row's plug-in paths, with the
     // user's rights (an install or uninstall does it first anyway); tells what stays, if anything.
     std::optional<QString> sweepLeftovers(int row);
@@ -101,9 +115,16 @@ private:
                                    std::optional<QString>* errorDescription);
     bool runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription);
     QString whyPluginIsMissing() const;
+    // Takes the lock against other runs of the installer for one copy or removal; where another
+    // run holds it, the user is told and false is given. A lock file that cannot be used is
+    // logged and worked without.
+    bool takeRunLock(std::optional<Platform::RunLock>& lock);
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);
     static std::optional<QString> whatWasLeft(const Platform::FileError& error);
+    // Why root, acting by itself, must not replace the copy at that path; none where it may, or
+    // where the copy is handled as another user.
+    std::optional<QString> whyRootMayNotReplace(const QString& copyPath) const;
     bool doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription);
     void showError(const QString& message);
 

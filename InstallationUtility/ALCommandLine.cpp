@@ -10,9 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
 #include <csignal>
@@ -84,7 +81,8 @@ public:
 class SharedFolderWorkspace : public Platform::Workspace {
 public:
     SharedFolderWorkspace(std::shared_ptr<Platform::Workspace> user, std::shared_ptr<Platform::Workspace> everyone)
-        : m_user(std::move(user)), m_everyone(std::move(everyone))
+        : m_user(std::move(user)),
+          m_everyone(std::move(everyone))
     {
     }
     std::function<bool(const QString& executablePath)> shared;
@@ -128,31 +126,6 @@ std::optional<QString> installedVersion(const QVariantMap& instance)
     return copies.isEmpty() ? std::nullopt : textOf(copies.last().toMap(), ALKey::Version);
 }
 
-QJsonValue jsonText(const std::optional<QString>& text)
-{
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonObject jsonOf(ALAppDelegate& delegate, const QVariantMap& instance)
-{
-    const QString path = instance.value(ALKey::Path).toString();
-    const unsigned major = Platform::majorVersion(textOf(instance, ALKey::Version));
-    QJsonArray copies;
-    for (const QVariant& copy : instance.value(ALKey::FW).toList())
-        copies.append(QJsonObject{{QStringLiteral("path"), copy.toMap().value(ALKey::Path).toString()},
-                                  {QStringLiteral("version"), jsonText(textOf(copy.toMap(), ALKey::Version))}});
-    return {
-        {QStringLiteral("title"), instance.value(ALKey::Title).toString()},
-        {QStringLiteral("path"), path},
-        {QStringLiteral("version"), jsonText(installedVersion(instance))},
-        {QStringLiteral("majorVersion"), qint64(major)},
-        {QStringLiteral("pluginFolders"),
-         QJsonArray::fromStringList(delegate.pluginsFoldersForAcrobatPath(path, major))},
-        {QStringLiteral("copies"), copies},
-        {QStringLiteral("running"), delegate.applicationIsRunning(path)},
-    };
-}
-
 // The same installation, however the path was written: by the real path where both exist.
 bool namesInstallation(const QString& given, const QString& listed)
 {
@@ -171,6 +144,17 @@ int rowOf(const ALAppDelegate& delegate, const QString& path)
             return row;
     }
     return -1;
+}
+
+// What a change that was not done comes to, and its exit status.
+QString notDone(ALActionOutcome outcome, bool needsAdministrator, int& status)
+{
+    if (outcome == ALActionOutcome::acrobatRunning) {
+        status = ALExitStatus::acrobatRunning;
+        return QStringLiteral("running");
+    }
+    status = needsAdministrator ? ALExitStatus::needsAdministrator : ALExitStatus::failed;
+    return needsAdministrator ? QStringLiteral("needsAdministrator") : QStringLiteral("failed");
 }
 
 volatile std::sig_atomic_t stopSignal = 0;
@@ -199,6 +183,7 @@ struct ALCommandLine::Session {
     std::shared_ptr<KeptAlerts> alerts = std::make_shared<KeptAlerts>();
     std::shared_ptr<CauseKeepingLog> log;
     std::shared_ptr<NoPromptShell> noPrompt;
+    std::shared_ptr<Platform::ApplicationRegistry> registry;
     std::unique_ptr<ALAppDelegate> delegate;
 
     QString subject(const QString& path) const
@@ -239,6 +224,8 @@ int ALCommandLine::run(const ALCommandLineRequest& request)
     case Command::uninstall:
         break;
     }
+    m_report.emplace(m_options.caller);
+    m_json = request.json;
     // Held until the run ends, so that no other run changes what this one found.
     std::optional<Platform::RunLock> lock;
     if (!m_options.lockPath.isEmpty()) {
@@ -247,22 +234,43 @@ int ALCommandLine::run(const ALCommandLineRequest& request)
         lock = Platform::RunLock::take(m_options.lockPath, m_options.lockWait, &busy, &why);
         if (!lock) {
             m_err << printable(why) << Qt::endl;
-            return busy ? ALExitStatus::busy : ALExitStatus::failed;
+            return finished(request, busy ? ALExitStatus::busy : ALExitStatus::failed);
         }
     }
-    return request.command == Command::list ? list(request) : installOrUninstall(request);
+    return finished(request, request.command == Command::list ? list(request) : installOrUninstall(request));
+}
+
+void ALCommandLine::say(const QString& line)
+{
+    if (!m_json)
+        m_out << line << Qt::endl;
+}
+
+int ALCommandLine::finished(const ALCommandLineRequest& request, int status)
+{
+    if (!m_json)
+        return status;
+    using Command = ALCommandLineRequest::Command;
+    const bool listing = request.command == Command::list;
+    const QString command = listing           ? QStringLiteral("list")
+        : request.command == Command::install ? QStringLiteral("install")
+                                              : QStringLiteral("uninstall");
+    m_out << m_report->document(command, status, listing ? std::nullopt : std::optional(request.dryRun));
+    m_out.flush();
+    return status;
 }
 
 std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLine::sessionsFor(
     const ALCommandLineRequest& request)
 {
     QList<std::optional<QString>> users;
-    for (const QString& user : request.allUsers && m_options.loginUsers ? m_options.loginUsers() : request.users)
+    for (const QString& user : (request.allUsers && m_options.loginUsers) ? m_options.loginUsers() : request.users)
         users.append(user);
     if (users.isEmpty() && !request.allUsers)
         users.append(std::nullopt);
     // Every user is known before anything is done, so a usage error always means nothing changed.
     std::vector<std::unique_ptr<Session>> sessions;
+    QList<std::pair<std::optional<QString>, Platform::UnreadableApplication>> unreadable;
     for (const std::optional<QString>& user : users) {
         std::optional<Platform::Services> services = m_servicesFor(user);
         if (!services) {
@@ -274,6 +282,9 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
         auto session = std::make_unique<Session>();
         session->user = user;
         session->files = services->fileManager;
+        session->registry = services->applicationRegistry;
+        // The run holds the lock already, for the whole run.
+        services->runLockPath.clear();
         session->log = std::make_shared<CauseKeepingLog>(services->log);
         services->alerts = session->alerts;
         services->log = session->log;
@@ -296,7 +307,18 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
             };
         session->delegate->setDecodesIcons(false);
         session->delegate->searchForAcrobat();
+        // Told before anything is done, so that a run that goes no further still names them.
+        for (const Platform::UnreadableApplication& met : session->registry->unreadableApplications())
+            unreadable.append({session->user, met});
+        if (sessions.empty())
+            m_report->setCarriedVersion(session->delegate->carriedPluginVersion());
         sessions.push_back(std::move(session));
+    }
+    for (const auto& [user, met] : unreadable) {
+        m_report->addUnreadable(met.path, user, met.reason);
+        m_err << printable(QStringLiteral("%1%2: could not be read, so it may be an Acrobat that is left out: %3")
+                               .arg(met.path, user ? QStringLiteral(" (user %1)").arg(*user) : QString(), met.reason))
+              << Qt::endl;
     }
     for (const QString& path : request.applicationPaths) {
         if (std::none_of(sessions.begin(), sessions.end(),
@@ -314,23 +336,25 @@ int ALCommandLine::list(const ALCommandLineRequest& request)
     auto sessions = sessionsFor(request);
     if (!sessions)
         return ALExitStatus::usage;
-    QJsonArray rows;
+    bool anyFound = false;
     for (const auto& session : *sessions) {
         ALAppDelegate& delegate = *session->delegate;
         for (const QVariantMap& instance : delegate.acrobatInstances()) {
-            QJsonObject row = jsonOf(delegate, instance);
-            if (session->user)
-                row.insert(QStringLiteral("user"), *session->user);
-            rows.append(row);
-            if (request.json)
+            anyFound = true;
+            m_report->addInstallation(delegate, instance, session->user);
+            if (m_json)
                 continue;
-            const std::optional<QString> version = installedVersion(instance);
-            QStringList fields = {
-                row.value(QStringLiteral("title")).toString(), row.value(QStringLiteral("path")).toString(),
-                instance.contains(ALKey::FW) ? Platform::format(QStringLiteral("Foldwise %@"), {version})
-                                             : QStringLiteral("not installed"),
-                row.value(QStringLiteral("running")).toBool() ? QStringLiteral("running")
-                                                              : QStringLiteral("not running")};
+            const QString path = instance.value(ALKey::Path).toString();
+            const QString state = ALCommandLineReport::stateOf(delegate, instance);
+            QString installed = QStringLiteral("not installed");
+            if (instance.contains(ALKey::FW)) {
+                installed = Platform::format(QStringLiteral("Foldwise %@"), {installedVersion(instance)});
+                if (state != QLatin1String("intact"))
+                    installed += QStringLiteral(", ") + state;
+            }
+            QStringList fields = {instance.value(ALKey::Title).toString(), path, installed,
+                                  delegate.applicationIsRunning(path) ? QStringLiteral("running")
+                                                                      : QStringLiteral("not running")};
             if (session->user)
                 fields.append(*session->user);
             for (QString& field : fields)
@@ -338,9 +362,7 @@ int ALCommandLine::list(const ALCommandLineRequest& request)
             m_out << fields.join(QLatin1Char('\t')) << Qt::endl;
         }
     }
-    if (request.json)
-        m_out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
-    if (rows.isEmpty()) {
+    if (!anyFound) {
         m_err << kNoAcrobatMessage << Qt::endl;
         return ALExitStatus::noAcrobat;
     }
@@ -356,6 +378,10 @@ int ALCommandLine::installOrUninstall(const ALCommandLineRequest& request)
     bool anyFound = false;
     for (const auto& session : *sessions) {
         ALAppDelegate& delegate = *session->delegate;
+        // A user before may have changed a plug-in folder this user shares (inside a system-wide
+        // bundle): what was found before anything was done is looked at again.
+        if (session != sessions->front())
+            delegate.searchForAcrobat();
         anyFound |= !delegate.acrobatInstances().isEmpty();
         QStringList paths;
         for (const QVariantMap& instance : delegate.acrobatInstances()) {
@@ -386,8 +412,8 @@ bool ALCommandLine::neverRun(Session& session, const QVariantMap& instance) cons
     // Acrobat makes the plug-in folder in its user's data folder when it first runs; one that
     // belongs in the bundle and is missing is a damaged installation instead.
     const QString path = instance.value(ALKey::Path).toString();
-    const QStringList folders = session.delegate->pluginsFoldersForAcrobatPath(
-        path, Platform::majorVersion(textOf(instance, ALKey::Version)));
+    const QStringList folders =
+        session.delegate->pluginsFoldersForAcrobatPath(path, Platform::majorVersion(textOf(instance, ALKey::Version)));
     return !folders.isEmpty() && std::none_of(folders.begin(), folders.end(), [&](const QString& folder) {
         return folder.startsWith(path + QLatin1Char('/')) || session.files->fileExistsAtPath(folder);
     });
@@ -395,62 +421,160 @@ bool ALCommandLine::neverRun(Session& session, const QVariantMap& instance) cons
 
 int ALCommandLine::act(Session& session, const QString& path, const ALCommandLineRequest& request)
 {
-    const bool installing = request.command == ALCommandLineRequest::Command::install;
     ALAppDelegate& delegate = *session.delegate;
     const int row = rowOf(delegate, path);
     if (row < 0)
         return ALExitStatus::done;
+    int status = ALExitStatus::done;
+    ALCommandLineReport::Outcome outcome = decide(session, row, request, status);
+    outcome.path = path;
+    outcome.user = session.user;
+    m_report->addOutcome(outcome);
+    return status;
+}
+
+ALCommandLineReport::Outcome ALCommandLine::decide(Session& session, int row, const ALCommandLineRequest& request,
+                                                   int& status)
+{
+    const bool installing = request.command == ALCommandLineRequest::Command::install;
+    ALAppDelegate& delegate = *session.delegate;
     const QVariantMap instance = delegate.acrobatInstances().at(row);
+    const QString path = instance.value(ALKey::Path).toString();
     const QString subject = session.subject(path);
-    if (instance.contains(ALKey::FW) == installing) {
-        m_out << subject << (installing ? QStringLiteral(": already installed") : QStringLiteral(": not installed"))
-              << Qt::endl;
-        // A removal stopped part-way leaves the copy hidden beside its name: finish that job.
-        if (const auto left = installing || request.dryRun ? std::nullopt : delegate.sweepLeftovers(row)) {
-            m_err << subject << QStringLiteral(": ") << printable(*left) << Qt::endl;
-            return ALExitStatus::failed;
+    ALCommandLineReport::Outcome told;
+    told.versionBefore = told.versionAfter = installedVersion(instance);
+    const auto tell = [&](const QString& outcome, const QString& text, int exitStatus = ALExitStatus::done) {
+        say(subject + QStringLiteral(": ") + printable(text));
+        told.outcome = outcome;
+        status = exitStatus;
+        return told;
+    };
+    if (installing && instance.contains(ALKey::FW)) {
+        const QString state = ALCommandLineReport::stateOf(delegate, instance);
+        const QVariantList copies = instance.value(ALKey::FW).toList();
+        if (std::any_of(copies.begin(), copies.end(), [&](const QVariant& copy) {
+                const ALCopyState each = delegate.copyState(copy.toMap());
+                return each == ALCopyState::older || each == ALCopyState::damaged;
+            }))
+            return upgrade(session, row, request, status);
+        if (state == QLatin1String("newer")) {
+            told.reason = Platform::format(QStringLiteral("its copy %@ is newer than the %@ this installer carries"),
+                                           {told.versionBefore, delegate.carriedPluginVersion()});
+            return tell(QStringLiteral("newer"), QStringLiteral("left alone, ") + *told.reason);
         }
-        return ALExitStatus::done;
+        return tell(QStringLiteral("alreadyInstalled"), QStringLiteral("already installed"));
+    }
+    if (!installing && !instance.contains(ALKey::FW)) {
+        tell(QStringLiteral("notInstalled"), QStringLiteral("not installed"));
+        // A removal stopped part-way leaves the copy hidden beside its name: finish that job.
+        if (const auto left = request.dryRun ? std::nullopt : delegate.sweepLeftovers(row)) {
+            m_err << subject << QStringLiteral(": ") << printable(*left) << Qt::endl;
+            told.outcome = QStringLiteral("failed");
+            told.reason = left;
+            status = ALExitStatus::failed;
+        }
+        return told;
     }
     // A running Acrobat is told as such: once closed, its plug-in folder may well be there.
     if (installing && neverRun(session, instance) && !delegate.applicationIsRunning(path)) {
-        m_out << subject << QStringLiteral(": skipped, this Acrobat was never run, so its plug-in folder is not there yet")
-              << Qt::endl;
-        return ALExitStatus::neverRun;
+        told.reason = QStringLiteral("this Acrobat was never run, so its plug-in folder is not there yet");
+        return tell(QStringLiteral("neverRun"), QStringLiteral("skipped, ") + *told.reason, ALExitStatus::neverRun);
     }
     if (request.dryRun) {
         if (delegate.applicationIsRunning(path)) {
-            m_out << subject << QStringLiteral(": would be left alone, Acrobat runs") << Qt::endl;
-            return ALExitStatus::acrobatRunning;
+            told.reason = QStringLiteral("Acrobat runs");
+            return tell(QStringLiteral("running"), QStringLiteral("would be left alone, Acrobat runs"),
+                        ALExitStatus::acrobatRunning);
         }
-        m_out << subject << (installing ? QStringLiteral(": would install") : QStringLiteral(": would uninstall"))
-              << Qt::endl;
-        return ALExitStatus::done;
+        told.versionAfter = installing ? delegate.carriedPluginVersion() : std::nullopt;
+        return installing ? tell(QStringLiteral("wouldInstall"), QStringLiteral("would install"))
+                          : tell(QStringLiteral("wouldUninstall"), QStringLiteral("would uninstall"));
     }
+    return change(session, row, request, status);
+}
+
+ALCommandLineReport::Outcome ALCommandLine::upgrade(Session& session, int row, const ALCommandLineRequest& request,
+                                                    int& status)
+{
+    ALAppDelegate& delegate = *session.delegate;
+    const QVariantMap instance = delegate.acrobatInstances().at(row);
+    const QString path = instance.value(ALKey::Path).toString();
+    const QString subject = session.subject(path);
+    ALCommandLineReport::Outcome told;
+    told.versionBefore = installedVersion(instance);
+    const std::optional<QString> carried = delegate.carriedPluginVersion();
+    const QString from = told.versionBefore ? *told.versionBefore : QStringLiteral("a damaged copy");
+    if (request.dryRun) {
+        told.versionAfter = told.versionBefore;
+        if (delegate.applicationIsRunning(path)) {
+            say(subject + QStringLiteral(": would be left alone, Acrobat runs"));
+            told.outcome = QStringLiteral("running");
+            told.reason = QStringLiteral("Acrobat runs");
+            status = ALExitStatus::acrobatRunning;
+            return told;
+        }
+        told.versionAfter = carried;
+        say(subject + printable(Platform::format(QStringLiteral(": would upgrade from %@ to %@"), {from, carried})));
+        told.outcome = QStringLiteral("wouldUpgrade");
+        return told;
+    }
+    session.alerts->messages.clear();
+    session.log->causes.clear();
+    bool lackOfRights = false;
+    const ALActionOutcome outcome = delegate.upgradeInstallation(row, &lackOfRights);
+    const int now = rowOf(delegate, path);
+    told.versionAfter = now < 0 ? std::nullopt : installedVersion(delegate.acrobatInstances().at(now));
+    if (outcome == ALActionOutcome::done) {
+        const QString line = subject
+            + printable(Platform::format(QStringLiteral(": upgraded from %@ to %@"), {from, told.versionAfter}));
+        say(line);
+        if (m_options.journal)
+            m_options.journal(line, false);
+        told.outcome = QStringLiteral("upgraded");
+        return told;
+    }
+    told.reason = tellFailure(session, subject, outcome == ALActionOutcome::failed);
+    told.outcome = notDone(outcome, lackOfRights && request.noPrompt, status);
+    return told;
+}
+
+ALCommandLineReport::Outcome ALCommandLine::change(Session& session, int row, const ALCommandLineRequest& request,
+                                                   int& status)
+{
+    const bool installing = request.command == ALCommandLineRequest::Command::install;
+    ALAppDelegate& delegate = *session.delegate;
+    const QString path = delegate.acrobatInstances().at(row).value(ALKey::Path).toString();
+    const QString subject = session.subject(path);
+    ALCommandLineReport::Outcome told;
+    told.versionBefore = installedVersion(delegate.acrobatInstances().at(row));
     session.alerts->messages.clear();
     session.log->causes.clear();
     if (session.noPrompt)
         session.noPrompt->asked = false;
     const ALActionOutcome outcome = delegate.installOrUninstall(row);
+    const int now = rowOf(delegate, path);
+    told.versionAfter = now < 0 ? std::nullopt : installedVersion(delegate.acrobatInstances().at(now));
     if (outcome == ALActionOutcome::done) {
         const QString line = subject + (installing ? QStringLiteral(": installed") : QStringLiteral(": uninstalled"));
-        m_out << line << Qt::endl;
+        say(line);
         if (m_options.journal)
             m_options.journal(line, false);
-        return ALExitStatus::done;
+        told.outcome = installing ? QStringLiteral("installed") : QStringLiteral("uninstalled");
+        return told;
     }
-    // The real cause first, then what the window would have said.
-    for (const QString& line : session.log->causes + session.alerts->messages)
+    told.reason = tellFailure(session, subject, outcome == ALActionOutcome::failed);
+    told.outcome = notDone(outcome, session.noPrompt && session.noPrompt->asked, status);
+    return told;
+}
+
+QString ALCommandLine::tellFailure(Session& session, const QString& subject, bool journal)
+{
+    const QStringList lines = session.log->causes + session.alerts->messages;
+    for (const QString& line : lines)
         m_err << subject << QStringLiteral(": ") << printable(line) << Qt::endl;
-    if (m_options.journal && outcome == ALActionOutcome::failed)
-        m_options.journal(subject + QStringLiteral(": ")
-                              + printable((session.log->causes + session.alerts->messages).join(QStringLiteral("; "))),
-                          true);
-    if (outcome == ALActionOutcome::acrobatRunning)
-        return ALExitStatus::acrobatRunning;
-    if (session.noPrompt && session.noPrompt->asked)
-        return ALExitStatus::needsAdministrator;
-    return ALExitStatus::failed;
+    if (m_options.journal && journal)
+        m_options.journal(subject + QStringLiteral(": ") + printable(lines.join(QStringLiteral("; "))), true);
+    return lines.join(QStringLiteral("; "));
 }
 
 int ALCommandLine::main(int argc, char* argv[])
@@ -483,6 +607,8 @@ int ALCommandLine::main(int argc, char* argv[])
     };
     options.everyone = Platform::Services::system().workspace;
     options.lockPath = Platform::RunLock::defaultPath();
+    if (const auto caller = Platform::userAccountOf(::geteuid()))
+        options.caller = caller->name;
     options.journal = &Platform::systemLogLine;
     // No SA_RESTART: a wait for a child ends, and the run stops at the next installation.
     struct sigaction stop = {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InstallationUtility/ALCommandLineArguments.h"
+#include "InstallationUtility/ALCommandLineReport.h"
 #include "Platform/App/Services.h"
 
 #include <QTextStream>
@@ -32,6 +33,8 @@ public:
         // The lock taken before discovery, and how long to wait for another run; none to run unlocked.
         QString lockPath;
         std::chrono::milliseconds lockWait{10000};
+        // The name of the account that runs the command, for the JSON documents.
+        QString caller;
     };
 
     ALCommandLine(ServicesFor servicesFor, QTextStream& out, QTextStream& err, Options options);
@@ -50,11 +53,23 @@ private:
     std::optional<std::vector<std::unique_ptr<Session>>> sessionsFor(const ALCommandLineRequest& request);
     int list(const ALCommandLineRequest& request);
     int installOrUninstall(const ALCommandLineRequest& request);
+    // Acts on one installation, tells how it went, and gives its exit status.
     int act(Session& session, const QString& path, const ALCommandLineRequest& request);
+    ALCommandLineReport::Outcome decide(Session& session, int row, const ALCommandLineRequest& request, int& status);
+    ALCommandLineReport::Outcome upgrade(Session& session, int row, const ALCommandLineRequest& request, int& status);
+    ALCommandLineReport::Outcome change(Session& session, int row, const ALCommandLineRequest& request, int& status);
+    // After a failed change: the real cause, then what the window would have said.
+    QString tellFailure(Session& session, const QString& subject, bool journal);
     bool neverRun(Session& session, const QVariantMap& instance) const;
+    // A line about an installation on standard output, which --json keeps for its document.
+    void say(const QString& line);
+    // The run's exit status, once its JSON document is printed when one was asked for.
+    int finished(const ALCommandLineRequest& request, int status);
 
     ServicesFor m_servicesFor;
     Options m_options;
     QTextStream& m_out;
     QTextStream& m_err;
+    std::optional<ALCommandLineReport> m_report;
+    bool m_json = false;
 };

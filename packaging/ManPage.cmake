@@ -6,6 +6,8 @@ file(READ ${INPUT} help)
 string(REPLACE "\\" "\\e" help "${help}")
 string(REPLACE "-" "\\-" help "${help}")
 string(REGEX REPLACE "\n\n+" "\n\n" help "${help}")
+# A semicolon would split a CMake list: it is kept out of the way while the text is cut into blocks.
+string(REPLACE ";" "@SEMICOLON@" help "${help}")
 string(REPLACE "\n\n" ";" blocks "${help}")
 
 set(page ".TH FOLDWISE\\-INSTALLER 1 \"\" \"foldwise\\-installer ${VERSION}\" \"User Commands\"\n")
@@ -13,6 +15,7 @@ string(APPEND page ".SH NAME\nfoldwise\\-installer \\- install or remove the Fol
 set(described FALSE)
 foreach(block IN LISTS blocks)
   string(STRIP "${block}" block)
+  string(REPLACE "@SEMICOLON@" ";" block "${block}")
   if(block STREQUAL "")
     continue()
   endif()

@@ -1,5 +1,8 @@
 #include "Platform/App/Format.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <limits>
 
 namespace Platform {
@@ -38,6 +41,24 @@ unsigned majorVersion(const std::optional<QString>& version)
             return std::numeric_limits<unsigned>::max();
     }
     return static_cast<unsigned>(value);
+}
+
+std::optional<int> compareVersions(const QString& a, const QString& b)
+{
+    const auto startsWithDigit = [](const QString& version) {
+        return !version.isEmpty() && version.at(0) >= QLatin1Char('0') && version.at(0) <= QLatin1Char('9');
+    };
+    if (!startsWithDigit(a) || !startsWithDigit(b))
+        return std::nullopt;
+    const QStringList first = a.split(QLatin1Char('.'));
+    const QStringList second = b.split(QLatin1Char('.'));
+    for (qsizetype part = 0; part < std::max(first.size(), second.size()); ++part) {
+        const unsigned left = majorVersion(first.value(part, QStringLiteral("0")));
+        const unsigned right = majorVersion(second.value(part, QStringLiteral("0")));
+        if (left != right)
+            return left < right ? -1 : 1;
+    }
+    return 0;
 }
 
 std::optional<QString> textOf(const QVariant& value)

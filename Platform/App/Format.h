@@ -15,6 +15,11 @@ QString format(const QString& pattern, std::initializer_list<std::optional<QStri
 // a missing string, or one that starts with anything but a digit ("-5", "v9"), gives 0.
 unsigned majorVersion(const std::optional<QString>& version);
 
+// Orders two versions number by number: "2.10" comes after "2.5", "2.5" equals "2.5.0", each part
+// counting by its leading digits ("3b1" as 3). Negative, zero or positive as `a` comes before,
+// equals or follows `b`; none when either does not start with a digit, so it cannot be placed.
+std::optional<int> compareVersions(const QString& a, const QString& b);
+
 // How a property-list value reads when written into text: strings as they are, numbers and
 // booleans in their usual form; nothing for a missing value or a collection.
 std::optional<QString> textOf(const QVariant& value);

@@ -30,6 +30,9 @@ struct Services {
     std::function<QStringList()> applicationSupportDirectories;
     // When root may act in a folder: this system's rule unless a test gives other facts.
     RootOnlyRule rootOnlyRule;
+    // The lock that one copy or removal holds against another run of the installer (RunLock);
+    // none to take no lock, as where the caller holds it already.
+    QString runLockPath;
 
     // The real services of this machine. Each system wires its own backends in one file,
     // Platform/<system>/SystemServices.cpp; nothing else names them.

@@ -11,6 +11,8 @@
 #include <QVariantMap>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
@@ -19,16 +21,16 @@
 
 namespace Platform {
 
-namespace {
-
-constexpr int kMaxFolderDepth = 8;
-
 // What a document is, in each of the ways a bundle may claim it.
 struct DocumentKind {
     QString extension;
     QString typeIdentifier;
     QString mimeType;
 };
+
+namespace {
+
+constexpr int kMaxFolderDepth = 8;
 
 DocumentKind kindOfDocument(const QString& documentPath)
 {
@@ -76,10 +78,8 @@ bool listHolds(const QVariantList* list, const QString& wanted)
     });
 }
 
-bool isEditorFor(const QString& bundlePath, const DocumentKind& kind)
+bool isEditorFor(const std::optional<QVariantMap>& info, const DocumentKind& kind)
 {
-    const std::optional<QVariantMap> info =
-        PropertyListCache::dictionaryWithContentsOfFile(bundlePath + QStringLiteral("/Contents/Info.plist"));
     const QVariantList* types = info ? valueOf<QVariantList>(*info, QStringLiteral("CFBundleDocumentTypes")) : nullptr;
     if (!types)
         return false;
@@ -128,14 +128,36 @@ std::vector<std::string> subfolderNames(const QString& folder)
     return names;
 }
 
-void collectEditors(const QString& folder, int depth, const DocumentKind& kind, QStringList& found)
+// Why a bundle's Info.plist did not read, as far as a look at the entry tells without opening it.
+QString whyUnreadable(const QString& infoPath)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(infoPath).constData(), &info) != 0)
+        return errno == ENOENT ? QStringLiteral("it has no Contents/Info.plist")
+                               : QStringLiteral("its Contents/Info.plist cannot be looked at: %1")
+                                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("its Contents/Info.plist is not a regular file");
+    return QStringLiteral("its Contents/Info.plist is no property list the installer can read (damaged, larger "
+                          "than 1 MiB, or not a dictionary)");
+}
+
+}  // namespace
+
+void FolderScanRegistry::collectEditors(const QString& folder, int depth, const DocumentKind& kind, QStringList& found)
 {
     for (const std::string& name : subfolderNames(folder)) {
         const QString path = appendingPathComponent(folder, QFile::decodeName(name.c_str()));
         if (name.ends_with(".app")) {
             // A bundle is never walked into, whether it turns out to be an editor or not.
             // Reading the Info.plist checks it is a regular file.
-            if (isEditorFor(path, kind) && !found.contains(path))
+            const QString infoPath = path + QStringLiteral("/Contents/Info.plist");
+            const std::optional<QVariantMap> info = PropertyListCache::dictionaryWithContentsOfFile(infoPath);
+            if (!info
+                && std::none_of(m_unreadable.cbegin(), m_unreadable.cend(),
+                                [&](const UnreadableApplication& met) { return met.path == path; }))
+                m_unreadable.append({path, whyUnreadable(infoPath)});
+            if (isEditorFor(info, kind) && !found.contains(path))
                 found.append(path);
             continue;
         }
@@ -144,8 +166,6 @@ void collectEditors(const QString& folder, int depth, const DocumentKind& kind, 
     }
 }
 
-}  // namespace
-
 FolderScanRegistry::FolderScanRegistry(QStringList applicationFolders) : m_folders(std::move(applicationFolders))
 {
 }
@@ -153,6 +173,7 @@ FolderScanRegistry::FolderScanRegistry(QStringList applicationFolders) : m_folde
 QStringList FolderScanRegistry::editorApplicationsForDocument(const QString& documentPath)
 {
     const DocumentKind kind = kindOfDocument(documentPath);
+    m_unreadable.clear();
     QStringList found;
     for (const QString& folder : m_folders) {
         if (!folder.isEmpty())

@@ -123,7 +123,8 @@ std::optional<bool> LocalFileManager::existenceAtPath(const QString& path, FileE
     const int code = path.isEmpty() ? ENOENT : ::stat(toPath(path).c_str(), &info) == 0 ? 0 : errno;
     if (code == 0 || code == ENOENT)
         return code == 0;
-    report(error, code, QStringLiteral("Could not tell whether anything is at %1: %2").arg(shown(toPath(path)), reason(code)));
+    report(error, code,
+           QStringLiteral("Could not tell whether anything is at %1: %2").arg(shown(toPath(path)), reason(code)));
     return std::nullopt;
 }
 
@@ -139,12 +140,24 @@ bool LocalFileManager::nothingAtPath(const QString& path, FileError* error)
 
 bool LocalFileManager::copyItem(const QString& source, const QString& destination, FileError* error)
 {
+    return stagedCopy(source, destination, false, &renameNoReplace, error);
+}
+
+bool LocalFileManager::replaceItem(const QString& source, const QString& destination, FileError* error)
+{
+    return stagedCopy(source, destination, true, &exchangeItems, error);
+}
+
+bool LocalFileManager::stagedCopy(const QString& source, const QString& destination, bool replacing,
+                                  const std::function<int(const char*, const char*)>& place, FileError* error)
+{
     const std::optional<ItemPath> target = itemPath(toPath(destination));
     const fs::path from = toPath(source);
     const auto failed = [&](int code, const std::optional<QString>& leftBehind = std::nullopt,
                             bool inHoldingFolder = false) {
         QString description =
-            QStringLiteral("Could not copy %1 to %2: %3")
+            QStringLiteral("Could not %1 %2 to %3: %4")
+                .arg(replacing ? QStringLiteral("replace with a copy of") : QStringLiteral("copy"))
                 .arg(shown(from), target ? shown(target->item) : shown(toPath(destination)), reason(code));
         if (leftBehind)
             description += QStringLiteral("; what is left is at \"%1\"").arg(*leftBehind);
@@ -153,8 +166,9 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
     };
     if (source.isEmpty() || !target)
         return failed(EINVAL);
-    if (anythingAt(target->item))
-        return failed(EEXIST);
+    // A copy goes only where nothing stands; a replacement only where its item does.
+    if (anythingAt(target->item) != replacing)
+        return failed(replacing ? ENOENT : EEXIST);
     struct stat info;
     if (::lstat(from.c_str(), &info) != 0)
         return failed(errno);
@@ -179,7 +193,7 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
 
     std::error_code copyError;
     bool copied = false;
-    bool renameFailed = false;
+    bool placingFailed = false;
     if (!lock.valid()) {
         copyError.assign(errno, std::generic_category());
     } else {
@@ -195,13 +209,14 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
             copyError = std::make_error_code(std::errc::not_enough_memory);
         }
         if (copied) {
-            if (const int code = renameNoReplace(staged.c_str(), target->item.c_str())) {
+            if (const int code = place(staged.c_str(), target->item.c_str())) {
                 copyError.assign(code, std::generic_category());
                 copied = false;
-                renameFailed = true;
+                placingFailed = true;
             }
         }
     }
+    // After an exchange the staging folder holds the old item: it goes with the folder.
     std::error_code cleanup;
     if (const int code = removeAll(*staging))
         cleanup.assign(code, std::generic_category());
@@ -213,7 +228,7 @@ bool LocalFileManager::copyItem(const QString& source, const QString& destinatio
         return true;
     }
     const std::optional<QString> leftBehind = cleanup ? std::optional(fromPath(*staging)) : std::nullopt;
-    return failed(copyError ? copyError.value() : EIO, leftBehind, renameFailed);
+    return failed(copyError ? copyError.value() : EIO, leftBehind, placingFailed);
 }
 
 bool LocalFileManager::removeItem(const QString& path, FileError* error)
@@ -267,8 +282,9 @@ bool LocalFileManager::sweepLeftovers(const QString& path, FileError* error)
     int code = 0;
     const std::vector<fs::path> left = HiddenSiblings(target->folder, target->name).sweepLeftovers(code);
     if (!left.empty())
-        report(error, code, QStringLiteral("Could not clear away what an earlier try left beside %1: %2")
-                                .arg(shown(target->item), reason(code)));
+        report(error, code,
+               QStringLiteral("Could not clear away what an earlier try left beside %1: %2")
+                   .arg(shown(target->item), reason(code)));
     return noteUnswept(error, left, code);
 }
 

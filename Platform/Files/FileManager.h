@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <system_error>
 
@@ -43,11 +44,23 @@ public:
     virtual bool nothingAtPath(const QString& path, FileError* error = nullptr) = 0;
     // Copies a file or folder tree to the destination path, which must not exist yet.
     virtual bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) = 0;
+    // Puts a copy of the source in the place of the item at the destination, which must be
+    // there: the copy is made beside it and exchanged with it in one step, then the old item is
+    // deleted. The destination's name holds the old item or the whole new one at every moment,
+    // and a failure leaves the old item as it was.
+    virtual bool replaceItem(const QString& source, const QString& destination, FileError* error = nullptr) = 0;
     // Removes a file or folder tree; a link is removed, never followed.
     virtual bool removeItem(const QString& path, FileError* error = nullptr) = 0;
     // Clears away the hidden siblings that an earlier run of ours left beside the item at the
     // path (only names of our own pattern); false, with `error->unswept`, when some stay.
     virtual bool sweepLeftovers(const QString& path, FileError* error = nullptr) = 0;
+    // Whether a call on the path works with this process's own rights (root's, when root runs)
+    // rather than as another user.
+    virtual bool actsWithOwnRights(const QString& path) const
+    {
+        (void)path;
+        return true;
+    }
     // The path with its folder made absolute and resolved through every link, its own name kept
     // as it is: the name under which another process, in another working folder, reaches the
     // same item. None when the folder cannot be resolved or the result cannot be written exactly.
@@ -64,6 +77,7 @@ public:
     std::optional<bool> existenceAtPath(const QString& path, FileError* error = nullptr) override;
     bool nothingAtPath(const QString& path, FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
+    bool replaceItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
     bool removeItem(const QString& path, FileError* error = nullptr) override;
     bool sweepLeftovers(const QString& path, FileError* error = nullptr) override;
     std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;
@@ -76,6 +90,13 @@ protected:
     virtual bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& error);
     // Deletes a file or tree, not following links.
     virtual bool removeTree(const std::filesystem::path& path, std::error_code& error);
+
+private:
+    // Copies the source into a fresh hidden sibling of the destination and puts it in place
+    // with `place` (the staged copy's path, the destination's), which gives back 0 or the error
+    // number; whatever the staging folder holds afterwards is deleted.
+    bool stagedCopy(const QString& source, const QString& destination, bool replacing,
+                    const std::function<int(const char* staged, const char* item)>& place, FileError* error);
 };
 
 }  // namespace Platform

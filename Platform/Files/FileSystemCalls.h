@@ -31,6 +31,10 @@ int removeAll(const std::filesystem::path& path);
 int renameNoReplace(const char* from, const char* to);
 // For a file system that cannot rename exclusively: a check narrows the window as far as we can.
 int renameAfterCheck(const char* from, const char* to);
+// Swaps two items in one step, so that each name holds one whole item at every moment. Where the
+// file system cannot swap, it fails (EINVAL, ENOTSUP) and both stay as they were: there is no
+// step-by-step stand-in, since one would leave the name empty for a moment.
+int exchangeItems(const char* first, const char* second);
 
 // Copies the bytes from one open file to another, from where each stands.
 int copyBytes(int in, int out);

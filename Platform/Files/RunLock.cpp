@@ -16,15 +16,23 @@ namespace Platform {
 std::optional<RunLock> RunLock::take(const QString& path, std::chrono::milliseconds wait, bool* busy, QString* why)
 {
     *busy = false;
-    // Never through a link, and never a file someone else made for us to wait on.
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+    // Never through a link, and never a file someone else made for us to wait on. Ours alone to
+    // open: anyone who can open a file can hold flock on it, and would keep every run busy.
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     struct stat info;
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
-        *why = QStringLiteral("Cannot use the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        *why =
+            QStringLiteral("Cannot use the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
         *why = QStringLiteral("The lock file %1 is not a file of ours; remove it").arg(path);
+        return std::nullopt;
+    }
+    // A lock file made open to others by an earlier version is closed to them from now on.
+    if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) {
+        *why = QStringLiteral("Cannot make the lock file %1 ours alone: %2")
+                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return std::nullopt;
     }
     const auto giveUp = std::chrono::steady_clock::now() + wait;

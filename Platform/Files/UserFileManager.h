@@ -19,9 +19,11 @@ public:
     bool fileExistsAtPath(const QString& path) override;
     bool nothingAtPath(const QString& path, FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
+    bool replaceItem(const QString& source, const QString& destination, FileError* error = nullptr) override;
     bool removeItem(const QString& path, FileError* error = nullptr) override;
     bool sweepLeftovers(const QString& path, FileError* error = nullptr) override;
     std::optional<QString> resolvedPath(const QString& path, FileError* error = nullptr) override;
+    bool actsWithOwnRights(const QString& path) const override { return !isInsideHome(path); }
 
 private:
     bool isInsideHome(const QString& path) const;

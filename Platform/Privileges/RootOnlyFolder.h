@@ -55,12 +55,12 @@ public:
     // could swap, or change, while the prompt is up must not be copied by root into a shared place.
     std::optional<QString> whyOthersCanChangeTree(const QString& item) const;
 
-    bool isAdministrator(uid_t user) const;
-
-private:
     // The same, the reason ending as given instead of with what an administrator can do there.
     std::optional<QString> whyOthersCanChange(const QString& folder, const std::optional<QString>& ending) const;
 
+    bool isAdministrator(uid_t user) const;
+
+private:
     RootRuleFacts m_facts;
 };
 

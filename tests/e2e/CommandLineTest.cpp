@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,7 +74,7 @@ protected:
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(result.output, &error);
         EXPECT_EQ(error.error, QJsonParseError::NoError) << result.output.toStdString();
-        return document.array();
+        return document.object().value(QStringLiteral("installations")).toArray();
     }
 };
 
@@ -93,7 +94,8 @@ TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
     ASSERT_EQ(before.size(), 2);
     const QJsonObject first = before.at(0).toObject();
     EXPECT_EQ(first.keys(),
-              (QStringList{"copies", "majorVersion", "path", "pluginFolders", "running", "title", "version"}));
+              (QStringList{"copies", "majorVersion", "path", "pluginFolders", "running", "state", "title", "user",
+                           "version"}));
     EXPECT_EQ(first.value("title").toString(), QStringLiteral("Adobe Acrobat Pro 11.0.23"));
     EXPECT_EQ(first.value("path").toString(), acrobat11);
     EXPECT_TRUE(first.value("version").isNull());
@@ -112,7 +114,8 @@ TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
     EXPECT_EQ(after.at(1).toObject().value("version").toString(), QStringLiteral("2.5"));
     EXPECT_EQ(
         after.at(1).toObject().value("copies").toArray(),
-        (QJsonArray{QJsonObject{{"path", plugins2017 + QStringLiteral("/Foldwise.acroplugin")}, {"version", "2.5"}}}));
+        (QJsonArray{QJsonObject{
+            {"path", plugins2017 + QStringLiteral("/Foldwise.acroplugin")}, {"version", "2.5"}, {"state", "intact"}}}));
     EXPECT_TRUE(QFile::exists(acrobat11 + QStringLiteral("/Contents/Plug-ins") + kCopyInfo));
 
     const QStringList installed = treeOf(home);
@@ -210,4 +213,150 @@ TEST_F(CommandLine, RootWorksForAUserWithTheirRights)
     }
     EXPECT_FALSE(QFileInfo::exists(support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin")))
         << "root's own folder is left alone";
+}
+
+// Throwaway accounts for one test, with homes in the test's own folder; deleted with their
+// homes when the test ends, however it ends, and first deleted if an earlier run left them.
+class ThrowawayUsers {
+public:
+    ThrowawayUsers(const QString& homes, const QStringList& names) : m_names(names)
+    {
+        for (const QString& name : m_names) {
+            remove(name);
+            const QString home = homes + QLatin1Char('/') + name;
+            const CommandResult added = runCommand(QStringLiteral("useradd"),
+                                                   {QStringLiteral("--home-dir"), home,
+                                                    QStringLiteral("--no-create-home"), QStringLiteral("--user-group"),
+                                                    QStringLiteral("--shell"), QStringLiteral("/bin/bash"), name},
+                                                   QProcessEnvironment::systemEnvironment());
+            m_ready = m_ready && added.succeeded() && QDir().mkpath(home);
+            m_homes.append(home);
+        }
+    }
+    ~ThrowawayUsers()
+    {
+        for (const QString& name : m_names)
+            remove(name);
+    }
+    ThrowawayUsers(const ThrowawayUsers&) = delete;
+    ThrowawayUsers& operator=(const ThrowawayUsers&) = delete;
+
+    bool ready() const { return m_ready; }
+    QString home(int user) const { return m_homes.at(user); }
+    // Gives everything in the user's home to the user, as their own files are.
+    bool own(int user) const
+    {
+        return runCommand(QStringLiteral("chown"),
+                          {QStringLiteral("-R"), m_names.at(user) + ':' + m_names.at(user), m_homes.at(user)},
+                          QProcessEnvironment::systemEnvironment())
+            .succeeded();
+    }
+
+private:
+    static void remove(const QString& name)
+    {
+        runCommand(QStringLiteral("userdel"), {QStringLiteral("-r"), name}, QProcessEnvironment::systemEnvironment());
+    }
+
+    QStringList m_names;
+    QStringList m_homes;
+    bool m_ready = true;
+};
+
+// The fleet example of the manual page, run as root over three people: one who never ran the
+// system-wide Acrobat 2017, one with Foldwise 2.1 in it, and one with Acrobats of their own in
+// ~/Applications. The system-wide folder stands in for /Applications (FOLDWISE_APPLICATION_DIRS);
+// the homes are the real ones of real accounts. Run twice it comes to the same, and a run started
+// while another holds the machine's lock waits for it.
+TEST_F(CommandLine, AFleetRunOverThreeUsersInstallsEveryCopyAndComesToTheSameTwice)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "makes throwaway accounts with useradd: runs as root only";
+    const QStringList names = {QStringLiteral("fw-fleet-never"), QStringLiteral("fw-fleet-older"),
+                               QStringLiteral("fw-fleet-own")};
+    const ThrowawayUsers users(temp.filePath(QStringLiteral("homes")), names);
+    ASSERT_TRUE(users.ready());
+    const auto pluginsIn = [&](int user, const QString& version) {
+        return users.home(user) + QStringLiteral("/.local/share/Adobe/Acrobat/") + version
+            + QStringLiteral("/Plug-Ins");
+    };
+    Fixtures::makePluginCopy(pluginsIn(1, QStringLiteral("2017")) + QStringLiteral("/Foldwise.acroplugin"),
+                             QStringLiteral("2.1"));
+    const QString ownDC = Fixtures::makeAcrobat(
+        users.home(2) + QStringLiteral("/Applications/Adobe Acrobat DC/Acrobat.app"), QStringLiteral("15.006.30060"));
+    const QString own11 = Fixtures::makeAcrobat(
+        users.home(2) + QStringLiteral("/Applications/My Acrobat 11/Acrobat.app"), QStringLiteral("11.0.23"));
+    ASSERT_TRUE(QDir().mkpath(own11 + QStringLiteral("/Contents/Plug-ins")));
+    ASSERT_TRUE(QDir().mkpath(pluginsIn(2, QStringLiteral("DC"))));
+    ASSERT_TRUE(QDir().mkpath(pluginsIn(2, QStringLiteral("2017"))));
+    for (int user = 0; user < 3; ++user)
+        ASSERT_TRUE(users.own(user));
+
+    // The example's own lines, with the users named: a machine's other people are no test's.
+    const QString script = QStringLiteral(
+        "\"$0\" --install --all --user fw-fleet-never --user fw-fleet-older --user fw-fleet-own --no-prompt --json\n"
+        "status=$?\n"
+        "case $status in 0|5) echo fine >&2 ;; 3|7) echo \"retry later\" >&2 ;; *) echo check >&2 ;; esac\n"
+        "exit $status\n");
+    const QStringList fleet = {QStringLiteral("-c"), script, QStringLiteral(FOLDWISE_APP_EXECUTABLE)};
+    const auto outcomes = [](const CommandResult& result) {
+        QStringList told;
+        for (const QJsonValue& entry : listed(result)) {
+            const QJsonObject row = entry.toObject();
+            told.append(row.value("user").toString().mid(9) + QLatin1Char(' ')
+                        + QFileInfo(row.value("path").toString()).dir().dirName() + QLatin1Char(' ')
+                        + row.value("outcome").toString() + QLatin1Char(' ')
+                        + row.value("versionAfter").toString(QStringLiteral("none")));
+        }
+        return told;
+    };
+    CommandResult result = runCommand(QStringLiteral("bash"), fleet, environment(), 60s);
+    EXPECT_EQ(result.exitCode, 5) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.endsWith("fine\n")) << result.errors.toStdString();
+    EXPECT_EQ(outcomes(result),
+              (QStringList{"never Acrobat 11 installed 2.5", "never Acrobat 2017 neverRun none",
+                           "older Acrobat 11 alreadyInstalled 2.5", "older Acrobat 2017 upgraded 2.5",
+                           "own Acrobat 11 alreadyInstalled 2.5", "own Acrobat 2017 installed 2.5",
+                           "own Adobe Acrobat DC installed 2.5", "own My Acrobat 11 installed 2.5"}));
+    // What each user got is theirs, as if they had installed it themselves.
+    for (const QString& copy : {pluginsIn(1, QStringLiteral("2017")), pluginsIn(2, QStringLiteral("DC")),
+                                own11 + QStringLiteral("/Contents/Plug-ins")}) {
+        struct stat info;
+        ASSERT_EQ(::stat(QFile::encodeName(copy + kCopyInfo).constData(), &info), 0) << copy.toStdString();
+        EXPECT_EQ(info.st_uid, ::getpwnam(copy.startsWith(users.home(1)) ? "fw-fleet-older" : "fw-fleet-own")->pw_uid);
+    }
+    EXPECT_TRUE(Fixtures::readFile(pluginsIn(1, QStringLiteral("2017")) + kCopyInfo).contains("<string>2.5</string>"));
+    EXPECT_FALSE(QFileInfo::exists(pluginsIn(0, QStringLiteral("2017"))))
+        << "nothing made for the one who never ran it";
+
+    const QStringList after = treeOf(temp.path());
+    result = runCommand(QStringLiteral("bash"), fleet, environment(), 60s);
+    EXPECT_EQ(result.exitCode, 5) << result.errors.toStdString();
+    EXPECT_EQ(outcomes(result),
+              (QStringList{"never Acrobat 11 alreadyInstalled 2.5", "never Acrobat 2017 neverRun none",
+                           "older Acrobat 11 alreadyInstalled 2.5", "older Acrobat 2017 alreadyInstalled 2.5",
+                           "own Acrobat 11 alreadyInstalled 2.5", "own Acrobat 2017 alreadyInstalled 2.5",
+                           "own Adobe Acrobat DC alreadyInstalled 2.5", "own My Acrobat 11 alreadyInstalled 2.5"}));
+    EXPECT_EQ(treeOf(temp.path()), after) << "the second run changes nothing";
+
+    // Another run holding the machine's lock: this one waits, and finishes once it is let go.
+    ChildProcess holder(QStringLiteral("flock"),
+                        {QStringLiteral("--close"), QStringLiteral("/run/lock/foldwise-installer.lock"),
+                         QStringLiteral("sleep"), QStringLiteral("60")});
+    ASSERT_TRUE(holder.started());
+    ASSERT_TRUE(eventually([] {
+        return runCommand(
+                   QStringLiteral("flock"),
+                   {QStringLiteral("-n"), QStringLiteral("/run/lock/foldwise-installer.lock"), QStringLiteral("true")},
+                   QProcessEnvironment::systemEnvironment())
+                   .exitCode
+            == 1;
+    }));
+    ChildProcess waiting(QStringLiteral("bash"), fleet, environment());
+    ASSERT_TRUE(waiting.started());
+    EXPECT_FALSE(waiting.waitForExit(2s)) << "it goes on only once the other run lets go";
+    holder.stop();
+    ASSERT_TRUE(waiting.waitForExit(30s));
+    EXPECT_EQ(waiting.process().exitCode(), 5) << waiting.process().readAllStandardError().toStdString();
+    EXPECT_EQ(treeOf(temp.path()), after);
 }

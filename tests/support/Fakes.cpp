@@ -41,6 +41,14 @@ bool InjectingFileManager::copyItem(const QString& source, const QString& destin
     return LocalFileManager::copyItem(source, destination, error);
 }
 
+bool InjectingFileManager::replaceItem(const QString& source, const QString& destination, Platform::FileError* error)
+{
+    replacements.append(source + QStringLiteral(" -> ") + destination);
+    if (failingCopies.contains(destination))
+        return injectedFailure(destination, error);
+    return LocalFileManager::replaceItem(source, destination, error);
+}
+
 bool InjectingFileManager::removeItem(const QString& path, Platform::FileError* error)
 {
     removals.append(path);
@@ -110,6 +118,7 @@ Platform::Services FakeServices::services(const QString& mainBundlePath) const
     services.alerts = alerts;
     services.log = log;
     services.rootOnlyRule = rootOnlyRule;
+    services.runLockPath = runLockPath;
     const QStringList folders = supportFolders;
     services.applicationSupportDirectories = [folders] { return folders; };
     return services;

@@ -16,7 +16,7 @@
 // The real file system, with failures injected per path.
 class InjectingFileManager : public Platform::LocalFileManager {
 public:
-    QSet<QString> failingCopies;  // destinations whose plain copy fails, before anything is made
+    QSet<QString> failingCopies;  // destinations whose plain copy or replacement fails, before anything is made
     QSet<QString> failingRemovals;  // paths whose plain removal fails, before anything is moved
     // The error number each injected failure gives, by path; lack of rights (EACCES) when absent.
     // Each stands for a refusal of the folder that holds the item.
@@ -29,10 +29,12 @@ public:
     // Paths whose existence cannot be told, with the error number the look-up gives.
     QHash<QString, int> failingLookups;
     QStringList copies;  // every copy asked for, "source -> destination"
+    QStringList replacements;  // the same for replacements
     QStringList removals;
 
     std::optional<bool> existenceAtPath(const QString& path, Platform::FileError* error = nullptr) override;
     bool copyItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
+    bool replaceItem(const QString& source, const QString& destination, Platform::FileError* error = nullptr) override;
     bool removeItem(const QString& path, Platform::FileError* error = nullptr) override;
 
 private:
@@ -97,6 +99,8 @@ public:
 class FakeRegistry : public Platform::ApplicationRegistry {
 public:
     QStringList applications;
+    QList<Platform::UnreadableApplication> unreadable;
+    QList<Platform::UnreadableApplication> unreadableApplications() const override { return unreadable; }
     QStringList askedFor;
     QStringList editorApplicationsForDocument(const QString& documentPath) override
     {
@@ -115,6 +119,7 @@ struct FakeServices {
     std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>(alerts);
     QStringList supportFolders;
     Platform::RootOnlyRule rootOnlyRule;
+    QString runLockPath;  // none: no lock taken
 
     Platform::Services services(const QString& mainBundlePath) const;
     // The same with one real service (a registry, a workspace or an administrator shell) in place

@@ -1,6 +1,7 @@
 #include "tests/support/DelegateHarness.h"
 
 #include "InstallationUtility/ALCommandLine.h"
+#include "Platform/Files/RunLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -308,4 +309,44 @@ TEST_F(ActionTest, CommandLineUninstallWithNoCopyLeftFinishesWhatAStoppedRemoval
     EXPECT_EQ(commandLine.run(request), ALExitStatus::done) << err.toStdString();
     EXPECT_TRUE(out.endsWith(QStringLiteral(": not installed\n"))) << out.toStdString();
     EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(ActionTest, AnotherRunHoldingTheLockRefusesTheRowsActionAndNothingChanges)
+{
+    fakes.runLockPath = temp.filePath(QStringLiteral("run.lock"));
+    ALAppDelegate& d = start(QStringLiteral("17.012"), true, true);
+    bool busy = false;
+    QString why;
+    std::optional<Platform::RunLock> otherRun =
+        Platform::RunLock::take(fakes.runLockPath, std::chrono::milliseconds(0), &busy, &why);
+    ASSERT_TRUE(otherRun);
+    const QStringList before = Fixtures::treeOf(support);
+    d.smartInstallation(nullptr);
+    EXPECT_EQ(
+        fakes.alerts->messages(),
+        QStringList{QStringLiteral("Another run of the installer is installing or uninstalling Foldwise right now. "
+                                   "Please try again when it is done.")});
+    EXPECT_EQ(fakes.log->lines,
+              QStringList{QStringLiteral("Error = Another installer run holds ") + fakes.runLockPath});
+    EXPECT_TRUE(fakes.fileManager->removals.isEmpty());
+    EXPECT_EQ(Fixtures::treeOf(support), before);
+    EXPECT_EQ(d.acrobatInstances().first().value(ALKey::ButtonCaption).value<Platform::AttributedString>().string,
+              QStringLiteral("Uninstall (2.4)"));
+
+    otherRun.reset();
+    d.smartInstallation(nullptr);
+    EXPECT_FALSE(QFileInfo::exists(pluginPath(d)));
+    EXPECT_TRUE(Platform::RunLock::take(fakes.runLockPath, std::chrono::milliseconds(0), &busy, &why))
+        << "held around the removal only";
+    // A lock file that cannot be used (here: its folder is not there) stops nobody.
+    forgetEarlierRows();
+    fakes.runLockPath = temp.filePath(QStringLiteral("nowhere/run.lock"));
+    ALAppDelegate& again = start(QStringLiteral("17.012"), true);
+    again.smartInstallation(nullptr);
+    EXPECT_TRUE(QFileInfo::exists(pluginPath(again)));
+    EXPECT_TRUE(fakes.alerts->panels.empty());
+    ASSERT_EQ(fakes.log->lines.size(), 1);
+    EXPECT_TRUE(
+        fakes.log->lines.first().startsWith(QStringLiteral("Working without the run lock: Cannot use the lock file")))
+        << fakes.log->lines.first().toStdString();
 }

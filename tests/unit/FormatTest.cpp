@@ -72,3 +72,30 @@ TEST(LogTest, EachLineGoesToStandardErrorWithTimeProgramAndProcessAndStaysOneLin
             .arg(QCoreApplication::applicationPid()));
     EXPECT_TRUE(shape.match(written).hasMatch()) << written.toStdString();
 }
+
+TEST(FormatTest, VersionsCompareNumberByNumber)
+{
+    const struct {
+        const char *a, *b;
+        std::optional<int> order;
+    } rows[] = {
+        {"2.1", "2.5", -1},
+        {"2.10", "2.5", 1},
+        {"2.5", "2.5.0", 0},
+        {"2.5.1", "2.5", 1},
+        {"3b1", "3", 0},
+        {"10", "9.99", 1},
+        {"02.5", "2.5", 0},
+        {"", "2.5", std::nullopt},
+        {"v2", "2.5", std::nullopt},
+        {"2.5", "beta", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.a) + " vs " + row.b);
+        const std::optional<int> order = compareVersions(QString::fromUtf8(row.a), QString::fromUtf8(row.b));
+        ASSERT_EQ(order.has_value(), row.order.has_value());
+        if (order) {
+            EXPECT_EQ(*order < 0 ? -1 : *order > 0 ? 1 : 0, *row.order);
+        }
+    }
+}

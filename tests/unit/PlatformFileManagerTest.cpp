@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
@@ -274,9 +275,9 @@ TEST_F(PlatformFileManagerTest, ResolvedPathNamesTheRealFolderAbsolutely)
 }
 
 // Every call that changes the file system, failed (EIO) or stopped (the process killed there) in
-// turn, for one install and one uninstall: the real name holds exactly the old or the new tree,
-// success is told only for the new state, and the same action run again ends in the new state
-// with no hidden sibling left.
+// turn, for one install, one uninstall and one upgrade over an older tree: the real name holds
+// exactly the old or the new tree, success is told only for the new state, and the same action
+// run again ends in the new state with no hidden sibling left.
 TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheNewTreeAndTheNextTryFinishes)
 {
     const QString item = m_target + "/Copy";
@@ -292,21 +293,44 @@ TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheN
         return entries;
     };
     const QStringList full = contentsOf(m_source);
-    // What the real name holds: the whole tree, or nothing at all.
-    const auto state = [&]() -> std::optional<bool> {
+    const QString older = m_folder.filePath("Older");
+    writeFile(older + "/a.txt", "alpha, an older one");
+    writeFile(older + "/gone/c.txt", "gamma");
+    const QStringList old = contentsOf(older);
+    enum class Holds { nothing, oldTree, newTree };
+    // What the real name holds: the whole new tree, the whole old one, or nothing at all.
+    const auto state = [&]() -> std::optional<Holds> {
         if (!QFileInfo(item).exists() && !QFileInfo(item).isSymLink())
-            return false;
-        return contentsOf(item) == full ? std::optional(true) : std::nullopt;
+            return Holds::nothing;
+        const QStringList held = contentsOf(item);
+        if (held == full)
+            return Holds::newTree;
+        return held == old ? std::optional(Holds::oldTree) : std::nullopt;
     };
-    for (const bool installing : {true, false}) {
+    enum class Action { install, uninstall, upgrade };
+    for (const Action action : {Action::install, Action::uninstall, Action::upgrade}) {
+        const Holds before = action == Action::install ? Holds::nothing
+            : action == Action::uninstall              ? Holds::newTree
+                                                       : Holds::oldTree;
+        const Holds after = action == Action::uninstall ? Holds::nothing : Holds::newTree;
         const auto prepare = [&] {
             QDir(m_target).removeRecursively();
             QDir().mkpath(m_target);
-            if (!installing) {
-                ASSERT_TRUE(m_manager.copyItem(m_source, item));
+            if (before != Holds::nothing) {
+                ASSERT_TRUE(m_manager.copyItem(before == Holds::newTree ? m_source : older, item));
             }
         };
-        const auto act = [&] { return installing ? m_manager.copyItem(m_source, item) : m_manager.removeItem(item); };
+        const auto act = [&] {
+            switch (action) {
+            case Action::install:
+                return m_manager.copyItem(m_source, item);
+            case Action::uninstall:
+                return m_manager.removeItem(item);
+            case Action::upgrade:
+                return m_manager.replaceItem(m_source, item);
+            }
+            return false;
+        };
         int calls = 0;
         prepare();
         Platform::setFileSystemCallGate([&](const char*) { return ++calls, 0; });
@@ -315,7 +339,7 @@ TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheN
         ASSERT_GT(calls, 5);
         for (const bool stopping : {false, true}) {
             for (int failing = 1; failing <= calls; ++failing) {
-                SCOPED_TRACE(testing::Message() << (installing ? "install" : "uninstall") << ", call " << failing
+                SCOPED_TRACE(testing::Message() << "action " << int(action) << ", call " << failing
                                                 << (stopping ? " stopped" : " failed"));
                 prepare();
                 int seen = 0;
@@ -338,19 +362,20 @@ TEST_F(PlatformFileManagerTest, EveryCallFailedOrStoppedInTurnLeavesTheOldOrTheN
                     succeeded = act();
                 }
                 Platform::setFileSystemCallGate({});
-                const std::optional<bool> holds = state();
+                const std::optional<Holds> holds = state();
                 ASSERT_TRUE(holds) << "half a tree under the real name";
+                EXPECT_TRUE(*holds == before || *holds == after) << "never anything but the old or the new";
                 if (succeeded) {
-                    EXPECT_EQ(*holds, installing);
+                    EXPECT_EQ(*holds, after);
                 }
                 // The same action again, where it is still to do; otherwise what is left is swept.
-                if (*holds != installing) {
+                if (*holds != after) {
                     EXPECT_TRUE(act());
                 } else {
                     EXPECT_TRUE(m_manager.sweepLeftovers(item));
                 }
-                EXPECT_EQ(state(), std::optional(installing));
-                EXPECT_EQ(entriesOf(m_target), installing ? QStringList{"Copy"} : QStringList{})
+                EXPECT_EQ(state(), std::optional(after));
+                EXPECT_EQ(entriesOf(m_target), after == Holds::newTree ? QStringList{"Copy"} : QStringList{})
                     << "no hidden sibling is left";
             }
         }
@@ -375,4 +400,39 @@ TEST(HomeBoundaryTest, APathIsInsideAHomeOnlyAtAFolderBoundary)
     for (const auto& row : rows)
         EXPECT_EQ(Platform::isInsideHome(QString::fromUtf8(row.path), QString::fromUtf8(row.home)), row.inside)
             << row.path << " in " << row.home;
+}
+
+// An upgrade exchanges a whole new copy for the old one, whatever stood there (a link is replaced,
+// never followed; a file system that cannot exchange fails it and keeps the old copy); with
+// nothing to replace, nothing is made. Each call failed in turn is the test above.
+TEST_F(PlatformFileManagerTest, ReplacementExchangesInOneStepOrLeavesTheOldCopyAsItWas)
+{
+    const QString item = m_target + "/Copy";
+    writeFile(item + "/a.txt", "old");
+    Platform::setFileSystemCallGate([](const char* call) { return std::strcmp(call, "exchange") == 0 ? EINVAL : 0; });
+    Platform::FileError refused;
+    EXPECT_FALSE(m_manager.replaceItem(m_source, item, &refused));
+    Platform::setFileSystemCallGate({});
+    EXPECT_EQ(refused.code, EINVAL);
+    EXPECT_TRUE(refused.description.contains("Could not replace with a copy of")) << refused.description.toStdString();
+    EXPECT_EQ(readFile(item + "/a.txt"), "old");
+    EXPECT_EQ(entriesOf(m_target), QStringList{"Copy"});
+    ASSERT_TRUE(m_manager.replaceItem(m_source, item));
+    EXPECT_EQ(readFile(item + "/a.txt"), "alpha");
+    EXPECT_EQ(readFile(item + "/sub/deep/b.txt"), "beta");
+    EXPECT_EQ(entriesOf(m_target), QStringList{"Copy"});
+
+    const QString elsewhere = m_folder.filePath("Elsewhere");
+    writeFile(elsewhere + "/keep.txt", "the user's");
+    const QString linked = m_target + "/Linked";
+    ASSERT_TRUE(QFile::link(elsewhere, linked));
+    ASSERT_TRUE(m_manager.replaceItem(m_source, linked));
+    EXPECT_FALSE(QFileInfo(linked).isSymLink());
+    EXPECT_EQ(readFile(linked + "/a.txt"), "alpha");
+    EXPECT_EQ(readFile(elsewhere + "/keep.txt"), "the user's") << "what the link led to is untouched";
+
+    Platform::FileError error;
+    EXPECT_FALSE(m_manager.replaceItem(m_source, m_target + "/Missing", &error));
+    EXPECT_EQ(error.code, ENOENT);
+    EXPECT_FALSE(QFileInfo::exists(m_target + "/Missing"));
 }

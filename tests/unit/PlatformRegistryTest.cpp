@@ -84,3 +84,33 @@ TEST_F(PlatformRegistryTest, DoesNotFollowLinks)
     ASSERT_TRUE(QFile::link(folder(), folder() + "/Loop"));
     EXPECT_TRUE(editors({folder()}).isEmpty());
 }
+
+TEST_F(PlatformRegistryTest, TellsWhichBundlesItCouldNotReadAndWhy)
+{
+    makeBundle(folder() + "/Readable.app");
+    ASSERT_TRUE(QDir().mkpath(folder() + "/Empty.app/Contents"));
+    makeBundle(folder() + "/Broken.app");
+    QFile broken(folder() + "/Broken.app/Contents/Info.plist");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("<plist><dict><key>");
+    broken.close();
+    ASSERT_TRUE(QDir().mkpath(folder() + "/Odd.app/Contents/Info.plist"));
+
+    FolderScanRegistry registry({folder()});
+    EXPECT_EQ(registry.editorApplicationsForDocument(m_root.filePath("Manual.pdf")),
+              QStringList{folder() + "/Readable.app"});
+    QStringList told;
+    for (const Platform::UnreadableApplication& met : registry.unreadableApplications())
+        told.append(met.path.mid(folder().size() + 1) + ": " + met.reason);
+    EXPECT_EQ(told,
+              (QStringList{"Broken.app: its Contents/Info.plist is no property list the installer can read "
+                           "(damaged, larger than 1 MiB, or not a dictionary)",
+                           "Empty.app: it has no Contents/Info.plist",
+                           "Odd.app: its Contents/Info.plist is not a regular file"}));
+
+    QDir(folder() + "/Empty.app").removeRecursively();
+    QDir(folder() + "/Broken.app").removeRecursively();
+    QDir(folder() + "/Odd.app").removeRecursively();
+    registry.editorApplicationsForDocument(m_root.filePath("Manual.pdf"));
+    EXPECT_TRUE(registry.unreadableApplications().isEmpty()) << "each look-up tells its own";
+}

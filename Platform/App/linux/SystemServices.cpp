@@ -4,6 +4,7 @@
 #include "Platform/Bundles/linux/ProcWorkspace.h"
 #include "Platform/Files/Paths.h"
 #include "Platform/Files/RunAsUser.h"
+#include "Platform/Files/RunLock.h"
 #include "Platform/Files/SearchPaths.h"
 #include "Platform/Privileges/linux/PkexecAdministratorShell.h"
 
@@ -58,6 +59,7 @@ Services Services::system()
     services.alerts = std::make_shared<MessageBoxAlerts>();
     services.log = std::make_shared<StandardErrorLog>(QString::fromLocal8Bit(program_invocation_short_name));
     services.applicationSupportDirectories = &Platform::applicationSupportDirectories;
+    services.runLockPath = RunLock::defaultPath();
     return services;
 }
 

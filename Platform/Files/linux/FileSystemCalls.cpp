@@ -21,6 +21,13 @@ int renameNoReplace(const char* from, const char* to)
     return renameAfterCheck(from, to);
 }
 
+int exchangeItems(const char* first, const char* second)
+{
+    if (const int refused = passGate("exchange"))
+        return refused;
+    return ::renameat2(AT_FDCWD, first, AT_FDCWD, second, RENAME_EXCHANGE) == 0 ? 0 : errno;
+}
+
 int copyBytes(int in, int out)
 {
     if (const int refused = passGate("write"))

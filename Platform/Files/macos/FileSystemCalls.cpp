@@ -19,6 +19,13 @@ int renameNoReplace(const char* from, const char* to)
     return renameAfterCheck(from, to);
 }
 
+int exchangeItems(const char* first, const char* second)
+{
+    if (const int refused = passGate("exchange"))
+        return refused;
+    return ::renamex_np(first, second, RENAME_SWAP) == 0 ? 0 : errno;
+}
+
 int copyBytes(int in, int out)
 {
     if (const int refused = passGate("write"))
