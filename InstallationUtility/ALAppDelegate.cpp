@@ -361,6 +361,10 @@ bool ALAppDelegate::runRootCommand(const Platform::RootCommand& command, std::op
 bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
                                  std::optional<QString>* errorDescription)
 {
+    if (const auto refusal = whyRootMayNotActOn(
+            destinationFile, QStringLiteral(", so root will not install there. Its owner can install it with their own "
+                                            "rights, or an administrator can make the folder root's alone.")))
+        return declined(*refusal, errorDescription);
     Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
     if (files.copyItem(source, destinationFile, &plain))
@@ -389,6 +393,10 @@ bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinati
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
 {
+    if (const auto refusal = whyRootMayNotActOn(
+            path, QStringLiteral(", so root will not remove the copy there. Its owner can remove it with their own "
+                                 "rights.")))
+        return declined(*refusal, errorDescription);
     Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
     if (files.removeItem(path, &plain))
@@ -578,14 +586,19 @@ ALCopyState ALAppDelegate::copyState(const QVariantMap& copy) const
     return *order < 0 ? ALCopyState::older : ALCopyState::newer;
 }
 
+std::optional<QString> ALAppDelegate::whyRootMayNotActOn(const QString& itemPath, const QString& ending) const
+{
+    if (::geteuid() != 0 || !m_services.fileManager->actsWithOwnRights(itemPath))
+        return std::nullopt;
+    // A folder or link on the way that someone else controls could lead root into a folder of
+    // root's, or to another program's item of that name.
+    return m_services.rootOnlyRule.whyOthersCanRedirect(QFileInfo(itemPath).absolutePath(), ending);
+}
+
 std::optional<QString> ALAppDelegate::whyRootMayNotReplace(const QString& copyPath) const
 {
-    if (::geteuid() != 0 || !m_services.fileManager->actsWithOwnRights(copyPath))
-        return std::nullopt;
-    // The folders as written, links not followed: one that someone else controls could lead
-    // root to another program's copy of that name.
-    return m_services.rootOnlyRule.whyOthersCanChange(
-        QFileInfo(copyPath).absolutePath(),
+    return whyRootMayNotActOn(
+        copyPath,
         QStringLiteral(", so root will not replace the copy there. Its owner can upgrade it with their own rights, or "
                        "an administrator can remove it and install again."));
 }

@@ -122,8 +122,9 @@ private:
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);
     static std::optional<QString> whatWasLeft(const Platform::FileError& error);
-    // Why root, acting by itself, must not replace the copy at that path; none where it may, or
-    // where the copy is handled as another user.
+    // Why root, acting with its own rights rather than as a user, must not act on the item at
+    // that path (the reason ending as given); none where it may, or where a user's rights are used.
+    std::optional<QString> whyRootMayNotActOn(const QString& itemPath, const QString& ending) const;
     std::optional<QString> whyRootMayNotReplace(const QString& copyPath) const;
     bool doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription);
     void showError(const QString& message);

@@ -4,6 +4,9 @@
 #include "Platform/Files/UniqueFd.h"
 #include "Platform/Privileges/AccessControlList.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -199,6 +202,28 @@ bool RootOnlyRule::isAdministrator(uid_t user) const
 std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder) const
 {
     return whyOthersCanChange(folder, std::nullopt);
+}
+
+std::optional<QString> RootOnlyRule::whyOthersCanRedirect(const QString& folder,
+                                                          const std::optional<QString>& ending) const
+{
+    // Whoever can replace a link on the way can send the path elsewhere: each folder holding one
+    // must pass, and the real folder at the end, with every folder above it.
+    const QString written = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QString prefix;
+    for (const QString& part : written.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const QString holder = prefix.isEmpty() ? QStringLiteral("/") : prefix;
+        prefix += QLatin1Char('/') + part;
+        if (!QFileInfo(prefix).isSymLink())
+            continue;
+        const QString realHolder = QFileInfo(holder).canonicalFilePath();
+        if (realHolder.isEmpty())
+            return couldNotCheck(toPath(holder).native(), ENOENT);
+        if (auto reason = whyOthersCanChange(realHolder, ending))
+            return reason;
+    }
+    const QString real = QFileInfo(written).canonicalFilePath();
+    return whyOthersCanChange(real.isEmpty() ? written : real, ending);
 }
 
 std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder, const std::optional<QString>& ending) const

@@ -58,6 +58,10 @@ public:
     // The same, the reason ending as given instead of with what an administrator can do there.
     std::optional<QString> whyOthersCanChange(const QString& folder, const std::optional<QString>& ending) const;
 
+    // The same for a folder named by a path that may pass through links: the folders holding
+    // the links count too, since whoever can change one of them can lead the path elsewhere.
+    std::optional<QString> whyOthersCanRedirect(const QString& folder, const std::optional<QString>& ending) const;
+
     bool isAdministrator(uid_t user) const;
 
 private:

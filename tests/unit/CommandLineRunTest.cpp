@@ -483,21 +483,40 @@ TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
     EXPECT_EQ(opened, QByteArray("refused"));
 }
 
-TEST_F(CommandLineRunTest, RootNeverReplacesACopyThatSomeoneElsesFoldersLeadTo)
+TEST_F(CommandLineRunTest, RootActingByItselfNeverFollowsAFolderSomeoneElseControls)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "the rule is root's: runs as root only";
-    // A bundle a plain user owns, whose plug-in folder they linked to a folder of root's.
-    const QString acrobat =
-        Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat 11/Acrobat.app"), QStringLiteral("11.0.23"));
-    const QString rootsFolder = temp.filePath(QStringLiteral("root only"));
-    Fixtures::makePluginCopy(rootsFolder + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.1"));
-    ASSERT_TRUE(QFile::link(rootsFolder, acrobat + QStringLiteral("/Contents/Plug-ins")));
-    Fixtures::chownTree(apps, Fixtures::kPlainUser);
-    fakes.registry->applications.append(acrobat);
+    const struct {
+        const char* name;
+        const char* arguments;
+        std::optional<const char*> copyVersion;  // of the copy in root's folder, if any
+        const char* reason;
+    } rows[] = {
+        {"an older copy is not replaced", "--install --all", "2.1", "so root will not replace the copy there"},
+        {"nothing is copied in", "--install --all", std::nullopt, "so root will not install there"},
+        {"a copy is not removed", "--uninstall --all", "2.1", "so root will not remove the copy there"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // A bundle a plain user owns, whose plug-in folder they linked to a folder of root's.
+        QDir(apps).removeRecursively();
+        const QString acrobat =
+            Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat 11/Acrobat.app"), QStringLiteral("11.0.23"));
+        const QString rootsFolder = temp.filePath(QStringLiteral("root only"));
+        QDir(rootsFolder).removeRecursively();
+        QDir().mkpath(rootsFolder);
+        if (row.copyVersion)
+            Fixtures::makePluginCopy(rootsFolder + QStringLiteral("/Foldwise.acroplugin"),
+                                     QString::fromLatin1(*row.copyVersion));
+        const QStringList before = Fixtures::treeOf(rootsFolder);
+        ASSERT_TRUE(QFile::link(rootsFolder, acrobat + QStringLiteral("/Contents/Plug-ins")));
+        Fixtures::chownTree(apps, Fixtures::kPlainUser);
+        fakes.registry->applications = {acrobat};
 
-    EXPECT_EQ(run(QStringLiteral("--install --all")), ALExitStatus::failed) << out.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("so root will not replace the copy there"))) << err.toStdString();
-    EXPECT_TRUE(Fixtures::readFile(rootsFolder + Fixtures::kCopyInfo).contains("<string>2.1</string>"));
-    EXPECT_TRUE(fakes.fileManager->replacements.isEmpty());
+        EXPECT_EQ(run(QString::fromLatin1(row.arguments)), ALExitStatus::failed) << out.toStdString();
+        EXPECT_TRUE(err.contains(QString::fromLatin1(row.reason))) << err.toStdString();
+        EXPECT_EQ(Fixtures::treeOf(rootsFolder), before) << "root's folder is as it was";
+        EXPECT_TRUE(fakes.fileManager->replacements.isEmpty());
+    }
 }
