@@ -118,3 +118,19 @@ TEST(CommandLineArgumentsTest, EveryUsageErrorSaysWhyInOneLine)
         EXPECT_FALSE(error->reason.contains(QLatin1Char('\n')));
     }
 }
+
+TEST(CommandLineArgumentsTest, ARunEndsWithTheMostPressingStatusItsInstallationsMet)
+{
+    // Least to most pressing; any other status ranks with a failure.
+    const int order[] = {ALExitStatus::done,    ALExitStatus::neverRun, ALExitStatus::acrobatRunning,
+                         ALExitStatus::needsAdministrator, ALExitStatus::failed, ALExitStatus::interrupted};
+    for (size_t lower = 0; lower < std::size(order); ++lower) {
+        for (size_t higher = lower; higher < std::size(order); ++higher) {
+            SCOPED_TRACE(::testing::Message() << order[lower] << " and " << order[higher]);
+            EXPECT_EQ(worse(order[lower], order[higher]), order[higher]);
+            EXPECT_EQ(worse(order[higher], order[lower]), order[higher]);
+        }
+    }
+    EXPECT_EQ(worse(ALExitStatus::busy, ALExitStatus::needsAdministrator), ALExitStatus::busy);
+    EXPECT_EQ(worse(ALExitStatus::interrupted, ALExitStatus::busy), ALExitStatus::interrupted);
+}

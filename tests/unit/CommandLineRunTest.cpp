@@ -309,6 +309,17 @@ TEST_F(CommandLineRunTest, FailureTellsTheCauseBeforeTheAdvice)
     EXPECT_GT(err.indexOf(QStringLiteral("Please run Acrobat at least once")), cause) << err.toStdString();
 }
 
+TEST_F(CommandLineRunTest, AnInstallationNamedThroughALinkIsTheOneListed)
+{
+    const QString acrobat = annsAcrobat();
+    const QString linkedFolder = temp.filePath(QStringLiteral("linked"));
+    ASSERT_TRUE(QFile::link(QFileInfo(acrobat).path(), linkedFolder));
+    ASSERT_EQ(run(QStringLiteral("--install %1/Acrobat.app --user ann").arg(linkedFolder)), ALExitStatus::done)
+        << err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(pluginsOf(users.at(QStringLiteral("ann")).support)
+                                  + QStringLiteral("/Foldwise.acroplugin/Contents/Info.plist")));
+}
+
 TEST_F(CommandLineRunTest, ListShowsEachUsersOwnInstallationsAndEscapesWhatTheyNamed)
 {
     annsAcrobat();
