@@ -81,8 +81,7 @@ protected:
 TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
 {
     // As a plain user in their own home: root's HOME and XDG_DATA_HOME would not be heeded.
-    if (::geteuid() != 0)
-        FAIL() << "runs as root, to start the program as a plain user";
+    FOLDWISE_REQUIRE_ROOT("to start the program as a plain user");
     ASSERT_TRUE(runCommand(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"), home},
                            QProcessEnvironment::systemEnvironment())
                     .succeeded());
@@ -160,8 +159,7 @@ TEST_F(CommandLine, ARunningAcrobatIsSkippedAndSaysWhy)
 
 TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
 {
-    if (::geteuid() != 0)
-        FAIL() << "runs as root, to start the program as a plain user";
+    FOLDWISE_REQUIRE_ROOT("to start the program as a plain user");
     // Acrobat 11's plug-in folder is root's alone: the plain user's copy fails for lack of rights.
     const QStringList before = treeOf(home);
     const CommandResult result =
@@ -181,8 +179,7 @@ TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
 
 TEST_F(CommandLine, RootWorksForAUserWithTheirRights)
 {
-    if (::geteuid() != 0)
-        FAIL() << "runs as root, to work for another user";
+    FOLDWISE_REQUIRE_ROOT("to work for another user");
     const QString user = QStringLiteral("foldwise-e2e");
     const QString userHome = temp.filePath(QStringLiteral("user home"));
     runCommand(QStringLiteral("userdel"), {user}, QProcessEnvironment::systemEnvironment());
@@ -270,8 +267,7 @@ private:
 // while another holds the machine's lock waits for it.
 TEST_F(CommandLine, AFleetRunOverThreeUsersInstallsEveryCopyAndComesToTheSameTwice)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "makes throwaway accounts with useradd: runs as root only";
+    FOLDWISE_REQUIRE_ROOT("makes throwaway accounts with useradd");
     const QStringList names = {QStringLiteral("fw-fleet-never"), QStringLiteral("fw-fleet-older"),
                                QStringLiteral("fw-fleet-own")};
     const ThrowawayUsers users(temp.filePath(QStringLiteral("homes")), names);

@@ -6,7 +6,14 @@
 #include <functional>
 #include <optional>
 #include <sys/types.h>
+#include <unistd.h>
 #include <vector>
+
+// Tests that own files as root or act as other users need root, as scripts/test.sh runs them.
+// Run as anyone else they fail rather than skip, so no fault they guard passes unseen.
+#define FOLDWISE_REQUIRE_ROOT(why)                                                                      \
+    if (::geteuid() != 0)                                                                             \
+    FAIL() << "needs root (" why "): run the suite as root, as scripts/test.sh does"
 
 // Fixture bundles written into temporary folders.
 namespace Fixtures {

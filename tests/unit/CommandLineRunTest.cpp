@@ -474,8 +474,7 @@ TEST_F(CommandLineRunTest, ListJsonTellsEachCopysStateAndWhatCouldNotBeRead)
 
 TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "tries the lock as another user: runs as root only";
+    FOLDWISE_REQUIRE_ROOT("tries the lock as another user");
     // Left open to others by an earlier run, in a folder anyone may enter.
     ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
     Fixtures::writeFile(lockPath(), QByteArray());
@@ -496,8 +495,7 @@ TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
 
 TEST_F(CommandLineRunTest, RootActingByItselfNeverFollowsAFolderSomeoneElseControls)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "the rule is root's: runs as root only";
+    FOLDWISE_REQUIRE_ROOT("the rule is root's");
     const struct {
         const char* name;
         const char* arguments;

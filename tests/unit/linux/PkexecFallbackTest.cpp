@@ -181,8 +181,7 @@ TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOf
 // into a folder planted after discovery; and a removal never leaves half a copy under the real name.
 TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThroughAPlantedFolder)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to own the files that a plain user must not reach";
+    FOLDWISE_REQUIRE_ROOT("to own the files that a plain user must not reach");
     ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
     const QString real = QFileInfo(temp.path()).canonicalFilePath();
     const QString calls = temp.filePath(QStringLiteral("calls"));
