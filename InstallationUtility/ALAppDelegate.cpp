@@ -1,6 +1,7 @@
 #include "InstallationUtility/ALAppDelegate.h"
 
 #include "InstallationUtility/ALColumnIdentifiers.h"
+#include "InstallationUtility/ALMessages.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
 #include "Platform/App/Format.h"
 #include "Platform/Bundles/Bundle.h"
@@ -42,19 +43,15 @@ const QString kNameKey = QStringLiteral("CFBundleName");
 // the user's Application Support folder; the message of a failed install follows the same line.
 constexpr unsigned kLastVersionWithPluginsInBundle = 14;
 
-const QString kErrorTitle = QStringLiteral("Error");
-const QString kOK = QStringLiteral("OK");
-const QString kNoAcrobatMessage =
-    QStringLiteral("Acrobat is not found, can't install Foldwise here. Consider using standalone version instead.");
-const QString kRunningMessage = QStringLiteral("Please close Acrobat before installing or uninstalling Foldwise.");
-const QString kOldVersionFailedMessage = QStringLiteral(
-    "Installation failed, probably due to insufficient writing permissions. Please try again with admin password.");
-const QString kRunAcrobatFirstMessage = QStringLiteral("Please run Acrobat at least once before installing Foldwise.");
-const QString kNoAccessMessage =
-    QStringLiteral("Can't perform operation, probably there is no access to the selected location");
-const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
-const QString kBusyMessage = QStringLiteral(
-    "Another run of the installer is installing or uninstalling Foldwise right now. Please try again when it is done.");
+using ALMessage::kErrorTitle;
+using ALMessage::kOK;
+using ALMessage::kNoAcrobatMessage;
+using ALMessage::kRunningMessage;
+using ALMessage::kOldVersionFailedMessage;
+using ALMessage::kRunAcrobatFirstMessage;
+using ALMessage::kNoAccessMessage;
+using ALMessage::kPasswordRequired;
+using ALMessage::kBusyMessage;
 
 bool keepsPluginsInItsBundle(unsigned majorVersion)
 {

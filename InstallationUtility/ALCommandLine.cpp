@@ -1,6 +1,7 @@
 #include "InstallationUtility/ALCommandLine.h"
 
 #include "InstallationUtility/ALAppDelegate.h"
+#include "InstallationUtility/ALMessages.h"
 #include "Platform/App/Format.h"
 #include "Platform/App/Log.h"
 #include "Platform/Bundles/Bundle.h"
@@ -18,8 +19,7 @@
 
 namespace {
 
-const QString kNoAcrobatMessage =
-    QStringLiteral("Acrobat is not found, can't install Foldwise here. Consider using standalone version instead.");
+using ALMessage::kNoAcrobatMessage;
 const QString kShortVersionKey = QStringLiteral("CFBundleShortVersionString");
 
 // Keeps the alert panels' texts, to be told after the real cause of a failure.
