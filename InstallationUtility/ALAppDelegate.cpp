@@ -1,7 +1,9 @@
 #include "InstallationUtility/ALAppDelegate.h"
 
 #include "InstallationUtility/ALColumnIdentifiers.h"
+#include "InstallationUtility/ALTableCell.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
+#include "Platform/Appearance.h"
 #include "Platform/Bundle.h"
 #include "Platform/Cell.h"
 #include "Platform/Format.h"
@@ -14,6 +16,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
+#include <QScreen>
+#include <QStyle>
 #include <QUrl>
 #include <QWidget>
 
@@ -137,7 +141,9 @@ ALAppDelegate::~ALAppDelegate() = default;
 
 void ALAppDelegate::awakeFromNib()
 {
-    if (QWidget* window = this->window()) {
+    QWidget* window = this->window();
+    // A palette the user chose to read by (dark, high contrast) keeps its own window colour.
+    if (window && !Platform::Appearance::of(window).followsPalette()) {
         QPalette palette = window->palette();
         palette.setColor(QPalette::Window, QColor::fromRgbF(0.97f, 0.97f, 0.97f, 1.0f));
         window->setPalette(palette);
@@ -148,8 +154,12 @@ void ALAppDelegate::awakeFromNib()
     std::optional<QString> version;
     if (const auto bundle = Platform::Bundle::bundleWithPath(pluginApplicationPath))
         version = stringEntry(bundle->infoDictionary(), kShortVersionKey);
+    const QString versionText = format(QStringLiteral("version %@"), {version});
     if (m_versionLabel)
-        m_versionLabel->setText(format(QStringLiteral("version %@"), {version}));
+        m_versionLabel->setText(versionText);
+    // Screen readers say the window's description with its title, so the version is heard too.
+    if (window)
+        window->setAccessibleDescription(QStringLiteral("Foldwise ") + versionText);
 }
 
 void ALAppDelegate::applicationDidFinishLaunching()
@@ -250,6 +260,29 @@ QVariantMap ALAppDelegate::installedCopyRecord(const QString& pluginPath) const
     return copy;
 }
 
+namespace {
+
+// What the window manager adds around the window: known once it is shown; before that, a title
+// bar as the style draws one.
+QMargins decorationOf(const QWidget* window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                           outer.bottom() - inner.bottom());
+    if (margins.isNull() && !window->isVisible())
+        return QMargins(0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window), 0, 0);
+    return margins;
+}
+
+QRect availableGeometryFor(const QWidget* window)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+}  // namespace
+
 void ALAppDelegate::resizeWindowToRecords()
 {
     QWidget* window = this->window();
@@ -257,13 +290,29 @@ void ALAppDelegate::resizeWindowToRecords()
         return;
     // The rows at the table's row height, and what the window description puts around the table:
     // the window's least height, since the description lets the table shrink to nothing.
-    const unsigned rowHeight = Platform::TableView::kRowRectHeight;
-    const unsigned fixedPart = static_cast<unsigned>(std::max(0, window->minimumSizeHint().height()));
-    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * rowHeight + fixedPart;
+    const int rowHeight = m_table ? m_table->rowRectHeight() : Platform::TableView::kRowRectHeight;
+    const int fixedPart = std::max(0, window->minimumSizeHint().height());
+    const int wanted = static_cast<int>(m_acrobatInstances.size()) * rowHeight + fixedPart;
     const QRect frame = window->geometry();
     // Screen y grows downwards here, so the bottom edge stays put by moving the top.
     const int bottom = frame.y() + frame.height();
-    window->setGeometry(frame.x(), bottom - static_cast<int>(height), frame.width(), static_cast<int>(height));
+    window->setGeometry(keptOnScreen(window, QRect(frame.x(), bottom - wanted, frame.width(), wanted)));
+}
+
+// The window never leaves the screen: no higher or wider than the room there is (the table then
+// scrolls), and moved inside it, title bar included.
+QRect ALAppDelegate::keptOnScreen(const QWidget* window, QRect wanted)
+{
+    const QRect available = availableGeometryFor(window);
+    if (available.isEmpty())
+        return wanted;
+    const QMargins decoration = decorationOf(window);
+    const QRect room = available.marginsRemoved(decoration);
+    wanted.setHeight(std::min(wanted.height(), room.height()));
+    wanted.setWidth(std::min(wanted.width(), room.width()));
+    wanted.moveTop(std::clamp(wanted.top(), room.top(), room.bottom() + 1 - wanted.height()));
+    wanted.moveLeft(std::clamp(wanted.left(), room.left(), room.right() + 1 - wanted.width()));
+    return wanted;
 }
 
 QSet<QString> ALAppDelegate::installationSnapshot(const QList<QVariantMap>& instances) const
@@ -313,8 +362,8 @@ bool ALAppDelegate::runProcessAsAdministrator(const QString& process, const QStr
                                               std::optional<QString>* output, std::optional<QString>* errorDescription)
 {
     return runCommandAsAdministrator(
-        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}), output,
-        errorDescription);
+        format(QStringLiteral("%@ %@"), {Platform::shellSingleQuoted(process), arguments.join(QLatin1Char(' '))}),
+        output, errorDescription);
 }
 
 bool ALAppDelegate::runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
@@ -473,7 +522,29 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
     }
     searchForAcrobat();
+    if (done)
+        announceOutcome(instance);
     return done ? ALActionOutcome::done : ALActionOutcome::failed;
+}
+
+// Said once, in words, after the row has been read again with its new caption.
+void ALAppDelegate::announceOutcome(const QVariantMap& before)
+{
+    if (!m_table)
+        return;
+    const QString title = before.value(ALKey::Title).toString();
+    QString outcome;
+    if (before.contains(ALKey::FW)) {
+        const QVariantMap removed = before.value(ALKey::FW).toList().last().toMap();
+        outcome = format(QStringLiteral("%@ removed from %@"), {ALTableCell::copyInWords(removed), title});
+    } else {
+        const QString path = before.value(ALKey::Path).toString();
+        const auto now = std::find_if(m_acrobatInstances.cbegin(), m_acrobatInstances.cend(),
+                                      [&](const QVariantMap& record) { return record.value(ALKey::Path) == path; });
+        const QVariantMap record = now == m_acrobatInstances.cend() ? QVariantMap() : *now;
+        outcome = format(QStringLiteral("%@ in %@"), {ALTableCell::stateInWords(record), title});
+    }
+    m_table->announceLater(outcome);
 }
 
 bool ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)
