@@ -168,6 +168,9 @@ void ALAppDelegate::applicationDidFinishLaunching()
     if (!m_acrobatInstances.isEmpty()) {
         if (QWidget* window = this->window()) {
             window->show();
+            // Shown, the window has the frame the window manager gave it: it goes inside the
+            // screen with that frame.
+            window->setGeometry(keptOnScreen(window, window->geometry()));
             window->raise();
             window->activateWindow();
         }
@@ -301,7 +304,7 @@ void ALAppDelegate::resizeWindowToRecords()
 
 // The window never leaves the screen: no higher or wider than the room there is (the table then
 // scrolls), and moved inside it, title bar included.
-QRect ALAppDelegate::keptOnScreen(const QWidget* window, QRect wanted)
+QRect ALAppDelegate::keptOnScreen(QWidget* window, QRect wanted)
 {
     const QRect available = availableGeometryFor(window);
     if (available.isEmpty())
@@ -310,6 +313,9 @@ QRect ALAppDelegate::keptOnScreen(const QWidget* window, QRect wanted)
     const QRect room = available.marginsRemoved(decoration);
     wanted.setHeight(std::min(wanted.height(), room.height()));
     wanted.setWidth(std::min(wanted.width(), room.width()));
+    // A large font's least width gives way to a small screen: the rows' titles are elided.
+    if (window->minimumWidth() > wanted.width())
+        window->setMinimumWidth(wanted.width());
     wanted.moveTop(std::clamp(wanted.top(), room.top(), room.bottom() + 1 - wanted.height()));
     wanted.moveLeft(std::clamp(wanted.left(), room.left(), room.right() + 1 - wanted.width()));
     return wanted;

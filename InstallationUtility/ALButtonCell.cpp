@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kCaptionPixelSize = 12;
+// Aimed a little above 7:1, so that rounding to whole colour steps never falls below it.
+constexpr qreal kCaptionContrast = Platform::Appearance::kTextContrast + 0.25;
 
 }  // namespace
 
@@ -52,7 +54,7 @@ QColor ALButtonCell::captionColor() const
     if (!appearance().followsPalette())
         return QColor::fromRgbF(1, 1, 1, 1);
     const auto [bar, caption] = paletteColors();
-    return Platform::readableOn(caption, bar, Platform::Appearance::kTextContrast);
+    return Platform::readableOn(caption, bar, kCaptionContrast);
 }
 
 QColor ALButtonCell::barColor() const
@@ -60,7 +62,7 @@ QColor ALButtonCell::barColor() const
     if (!appearance().followsPalette())
         return designedBarColor();
     // Where no caption colour reaches 7:1 on the palette's bar, the bar gives way.
-    return Platform::backgroundFor(captionColor(), paletteColors().first, Platform::Appearance::kTextContrast);
+    return Platform::backgroundFor(captionColor(), paletteColors().first, kCaptionContrast);
 }
 
 void ALButtonCell::drawBezelWithFrame(const QRectF& frame, QPainter& painter, QWidget*)

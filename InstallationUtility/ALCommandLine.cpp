@@ -84,7 +84,8 @@ public:
 class SharedFolderWorkspace : public Platform::Workspace {
 public:
     SharedFolderWorkspace(std::shared_ptr<Platform::Workspace> user, std::shared_ptr<Platform::Workspace> everyone)
-        : m_user(std::move(user)), m_everyone(std::move(everyone))
+        : m_user(std::move(user)),
+          m_everyone(std::move(everyone))
     {
     }
     std::function<bool(const QString& executablePath)> shared;
@@ -257,7 +258,7 @@ std::optional<std::vector<std::unique_ptr<ALCommandLine::Session>>> ALCommandLin
     const ALCommandLineRequest& request)
 {
     QList<std::optional<QString>> users;
-    for (const QString& user : request.allUsers && m_options.loginUsers ? m_options.loginUsers() : request.users)
+    for (const QString& user : request.allUsers&& m_options.loginUsers ? m_options.loginUsers() : request.users)
         users.append(user);
     if (users.isEmpty() && !request.allUsers)
         users.append(std::nullopt);
@@ -386,8 +387,8 @@ bool ALCommandLine::neverRun(Session& session, const QVariantMap& instance) cons
     // Acrobat makes the plug-in folder in its user's data folder when it first runs; one that
     // belongs in the bundle and is missing is a damaged installation instead.
     const QString path = instance.value(ALKey::Path).toString();
-    const QStringList folders = session.delegate->pluginsFoldersForAcrobatPath(
-        path, Platform::majorVersion(textOf(instance, ALKey::Version)));
+    const QStringList folders =
+        session.delegate->pluginsFoldersForAcrobatPath(path, Platform::majorVersion(textOf(instance, ALKey::Version)));
     return !folders.isEmpty() && std::none_of(folders.begin(), folders.end(), [&](const QString& folder) {
         return folder.startsWith(path + QLatin1Char('/')) || session.files->fileExistsAtPath(folder);
     });
@@ -414,7 +415,8 @@ int ALCommandLine::act(Session& session, const QString& path, const ALCommandLin
     }
     // A running Acrobat is told as such: once closed, its plug-in folder may well be there.
     if (installing && neverRun(session, instance) && !delegate.applicationIsRunning(path)) {
-        m_out << subject << QStringLiteral(": skipped, this Acrobat was never run, so its plug-in folder is not there yet")
+        m_out << subject
+              << QStringLiteral(": skipped, this Acrobat was never run, so its plug-in folder is not there yet")
               << Qt::endl;
         return ALExitStatus::neverRun;
     }

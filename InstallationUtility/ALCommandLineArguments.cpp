@@ -9,21 +9,26 @@ namespace {
 using Command = ALCommandLineRequest::Command;
 
 const QHash<QString, Command> kCommands = {
-    {QStringLiteral("--list"), Command::list},           {QStringLiteral("--install"), Command::install},
-    {QStringLiteral("--uninstall"), Command::uninstall}, {QStringLiteral("--help"), Command::help},
-    {QStringLiteral("-h"), Command::help},               {QStringLiteral("--version"), Command::version},
+    {QStringLiteral("--list"), Command::list},
+    {QStringLiteral("--install"), Command::install},
+    {QStringLiteral("--uninstall"), Command::uninstall},
+    {QStringLiteral("--help"), Command::help},
+    {QStringLiteral("-h"), Command::help},
+    {QStringLiteral("--version"), Command::version},
     {QStringLiteral("-V"), Command::version},
 };
 
 // QGuiApplication's and QApplication's own options, written with one dash or two.
 const QStringList kToolkitOptionsWithValue = {
-    QStringLiteral("platform"),     QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-    QStringLiteral("plugin"),       QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
-    QStringLiteral("qwindowtitle"), QStringLiteral("session"),            QStringLiteral("style"),
-    QStringLiteral("stylesheet"),   QStringLiteral("display"),            QStringLiteral("geometry"),
+    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+    QStringLiteral("style"),           QStringLiteral("stylesheet"),
+    QStringLiteral("display"),         QStringLiteral("geometry"),
 };
-const QStringList kToolkitFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                   QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync")};
+const QStringList kToolkitFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                   QStringLiteral("dograb"), QStringLiteral("sync")};
 
 // The option's name without its dashes and value; empty for what is no option.
 QString optionName(const QString& argument)
@@ -74,12 +79,18 @@ int worse(int a, int b)
     // waits for Acrobat to close; an Acrobat never run only needs its user to start it.
     const auto rank = [](int status) {
         switch (status) {
-        case ALExitStatus::done: return 0;
-        case ALExitStatus::neverRun: return 1;
-        case ALExitStatus::acrobatRunning: return 2;
-        case ALExitStatus::needsAdministrator: return 3;
-        case ALExitStatus::interrupted: return 5;
-        default: return 4;
+        case ALExitStatus::done:
+            return 0;
+        case ALExitStatus::neverRun:
+            return 1;
+        case ALExitStatus::acrobatRunning:
+            return 2;
+        case ALExitStatus::needsAdministrator:
+            return 3;
+        case ALExitStatus::interrupted:
+            return 5;
+        default:
+            return 4;
         }
     };
     return rank(a) >= rank(b) ? a : b;
