@@ -19,8 +19,8 @@ public:
 class MessageBoxAlerts : public Alerts {
 public:
     void runAlertPanel(const QString& title, const QString& message, const QString& button) override;
-    void runAlertPanelWithInformativeText(const QString& title, const QString& message,
-                                          const QString& informativeText, const QString& button) override;
+    void runAlertPanelWithInformativeText(const QString& title, const QString& message, const QString& informativeText,
+                                          const QString& button) override;
 
 private:
     void run(const QString& title, const QString& message, const QString& informativeText, const QString& button);

@@ -123,7 +123,8 @@ std::optional<bool> LocalFileManager::existenceAtPath(const QString& path, FileE
     const int code = path.isEmpty() ? ENOENT : ::stat(toPath(path).c_str(), &info) == 0 ? 0 : errno;
     if (code == 0 || code == ENOENT)
         return code == 0;
-    report(error, code, QStringLiteral("Could not tell whether anything is at %1: %2").arg(shown(toPath(path)), reason(code)));
+    report(error, code,
+           QStringLiteral("Could not tell whether anything is at %1: %2").arg(shown(toPath(path)), reason(code)));
     return std::nullopt;
 }
 
@@ -267,8 +268,9 @@ bool LocalFileManager::sweepLeftovers(const QString& path, FileError* error)
     int code = 0;
     const std::vector<fs::path> left = HiddenSiblings(target->folder, target->name).sweepLeftovers(code);
     if (!left.empty())
-        report(error, code, QStringLiteral("Could not clear away what an earlier try left beside %1: %2")
-                                .arg(shown(target->item), reason(code)));
+        report(error, code,
+               QStringLiteral("Could not clear away what an earlier try left beside %1: %2")
+                   .arg(shown(target->item), reason(code)));
     return noteUnswept(error, left, code);
 }
 

@@ -37,8 +37,8 @@ RootCommand rootCopyCommand(const QString& realSource, const QString& realDestin
     const QString contents = shellSingleQuoted(realSource + QStringLiteral("/."));
     const QString text = sweepOf(leftovers)
         + QStringLiteral("'mkdir' %1 && { 'cp' -R %2 %1 && 'chmod' -R go-w %1 && %3 && [ ! -e %1 ] || { 'rm' -R -f %1; "
-                       "exit 1; }; }")
-            .arg(staged, contents, shellRenameNoReplace(staged, shellSingleQuoted(realDestination)));
+                         "exit 1; }; }")
+              .arg(staged, contents, shellRenameNoReplace(staged, shellSingleQuoted(realDestination)));
     return {text, sibling};
 }
 

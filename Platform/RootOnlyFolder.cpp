@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <pwd.h>
 #include <string>
@@ -77,7 +77,9 @@ QString groupNamed(gid_t group)
     struct group entry;
     struct group* found = nullptr;
     if (::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-        return QStringLiteral("the members of the group \"%1\" (gid %2)").arg(QString::fromLocal8Bit(found->gr_name)).arg(group);
+        return QStringLiteral("the members of the group \"%1\" (gid %2)")
+            .arg(QString::fromLocal8Bit(found->gr_name))
+            .arg(group);
     return QStringLiteral("the members of the group with gid %1").arg(group);
 }
 
@@ -126,7 +128,8 @@ bool isAdministratorAmong(uid_t user, const AdministratorIdentities& administrat
     for (int tries = 0; tries < 4; ++tries) {
         int count = int(groups.size());
 #if defined(__APPLE__)
-        const int listed = ::getgrouplist(found->pw_name, int(found->pw_gid), reinterpret_cast<int*>(groups.data()), &count);
+        const int listed =
+            ::getgrouplist(found->pw_name, int(found->pw_gid), reinterpret_cast<int*>(groups.data()), &count);
 #else
         const int listed = ::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count);
 #endif
@@ -163,7 +166,8 @@ public:
                 .arg(QString::fromLocal8Bit(std::strerror(code)));
         const bool groupWrites = acl ? acl->owningGroupWrites : (info.st_mode & S_IWGRP) != 0;
         if (groupWrites && !isAdministratorsGroup(info.st_gid))
-            return groupNamed(info.st_gid) + QStringLiteral(", which is no administrators' group (%1)").arg(modeOf(info));
+            return groupNamed(info.st_gid)
+                + QStringLiteral(", which is no administrators' group (%1)").arg(modeOf(info));
         if (acl) {
             for (const uid_t user : acl->users) {
                 if (!isAdministratorAmong(user, m_administrators))
@@ -201,7 +205,8 @@ std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder) c
     return whyOthersCanChange(folder, std::nullopt);
 }
 
-std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder, const std::optional<QString>& ending) const
+std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder,
+                                                        const std::optional<QString>& ending) const
 {
     const std::string path = toPath(folder).native();
     const auto steps = stepsOf(path);
@@ -218,8 +223,9 @@ std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder, c
         const bool isFolderItself = step == steps->size();
         if (const auto stranger = check.strangerWhoCanChange(current.get(), info, isFolderItself))
             return QStringLiteral("%1 can be changed by %2").arg(shown(walked), *stranger)
-                + ending.value_or(QStringLiteral(", so the installer will not ask for administrator rights there. ") + kRemedy);
-        if (const auto mount = m_facts.userMountOf(current.get(), info); 
+                + ending.value_or(QStringLiteral(", so the installer will not ask for administrator rights there. ")
+                                  + kRemedy);
+        if (const auto mount = m_facts.userMountOf(current.get(), info);
             mount && !(mount->user && isAdministratorAmong(*mount->user, administrators))) {
             const QString forWhom = mount->user ? QStringLiteral("for ") + userNamed(*mount->user)
                                                 : QStringLiteral("for a user");
@@ -260,7 +266,8 @@ std::optional<QString> RootOnlyRule::whyOthersCanChangeTree(const QString& item)
                 continue;
             const std::string inner = at + "/" + name;
             struct stat info;
-            if (++looked > kMostEntries || depth > kMostDepth || ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (++looked > kMostEntries || depth > kMostDepth
+                || ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
                 reason = couldNotCheck(inner, looked > kMostEntries || depth > kMostDepth ? E2BIG : errno);
                 break;
             }
@@ -281,7 +288,8 @@ std::optional<QString> RootOnlyRule::whyOthersCanChangeTree(const QString& item)
                 break;
             }
             if (S_ISDIR(opened.st_mode)) {
-                const UniqueFd inside(::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                const UniqueFd inside(
+                    ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
                 reason = inside.valid() ? walk(inside.get(), inner, depth + 1) : couldNotCheck(inner, errno);
                 if (reason)
                     break;

@@ -73,10 +73,10 @@ std::vector<UserAccount> loginAccounts()
         const QByteArray shell(entry->pw_shell ? entry->pw_shell : "");
         const bool loginShell = !shell.isEmpty() && !shell.endsWith("/nologin") && !shell.endsWith("/false");
         const QString home = QFile::decodeName(entry->pw_dir);
-        if (entry->pw_uid >= firstLoginUid() && entry->pw_uid != uid_t(-2) && loginShell
-            && QDir::isAbsolutePath(home) && QDir::cleanPath(home) != QLatin1String("/"))
-            accounts.push_back({QString::fromLocal8Bit(entry->pw_name), entry->pw_uid, entry->pw_gid,
-                                QDir::cleanPath(home)});
+        if (entry->pw_uid >= firstLoginUid() && entry->pw_uid != uid_t(-2) && loginShell && QDir::isAbsolutePath(home)
+            && QDir::cleanPath(home) != QLatin1String("/"))
+            accounts.push_back(
+                {QString::fromLocal8Bit(entry->pw_name), entry->pw_uid, entry->pw_gid, QDir::cleanPath(home)});
     }
     ::endpwent();
     return accounts;

@@ -20,7 +20,8 @@ std::optional<RunLock> RunLock::take(const QString& path, std::chrono::milliseco
     UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
     struct stat info;
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
-        *why = QStringLiteral("Cannot use the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        *why =
+            QStringLiteral("Cannot use the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {

@@ -14,8 +14,7 @@ class RunLock {
 public:
     // Takes the lock at path, waiting up to `wait` for another run to let go. None when it is
     // still held then (`busy` set) or the file cannot be used (`why` says what stood in the way).
-    static std::optional<RunLock> take(const QString& path, std::chrono::milliseconds wait, bool* busy,
-                                       QString* why);
+    static std::optional<RunLock> take(const QString& path, std::chrono::milliseconds wait, bool* busy, QString* why);
 
     // Where the lock lives: root's in the system's lock folder, a plain user's in their own
     // runtime folder (where nobody else can hold it on them).

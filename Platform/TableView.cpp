@@ -255,7 +255,7 @@ void TableView::announceLater(const QString& text)
 
 void TableView::announce(const QString& text)
 {
-    if (!QAccessible::isActive() || text.isEmpty())
+    if (text.isEmpty())
         return;
     // Screen readers speak a changed description of the object they follow; the text is the
     // description only while they are told, so nothing reads it again later.
@@ -264,6 +264,7 @@ void TableView::announce(const QString& text)
     if (const int row = selectedRow(); hasFocus() && row >= 0)
         event.setChild(row * numberOfColumns() + keyboardColumnForRow(row));
     QAccessible::updateAccessibility(&event);
+    emit announced(text);
     m_announcement.clear();
 }
 
@@ -521,8 +522,6 @@ void TableView::enterByKeyboard()
 
 void TableView::reannounceSelectedRow()
 {
-    if (!QAccessible::isActive())
-        return;
     // Screen readers say nothing of a focus on the object they already follow: the row's cells
     // become new objects first, as after a reload.
     if (auto* accessible = dynamic_cast<TableViewAccessible*>(QAccessible::queryAccessibleInterface(this)))

@@ -95,6 +95,10 @@ public:
     // The text being said, for the object that says it.
     const QString& announcement() const { return m_announcement; }
 
+signals:
+    // Each text said by announce(), as it is said.
+    void announced(const QString& text);
+
 protected:
     // Paints what lies beneath the rows' cells in the rectangle being redrawn: by default the
     // highlight of the selected rows.

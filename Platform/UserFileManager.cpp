@@ -33,7 +33,7 @@ QDataStream& operator<<(QDataStream& out, const FileError& error)
 QDataStream& operator>>(QDataStream& in, FileError& error)
 {
     return in >> error.code >> error.description >> error.leftBehind >> error.inHoldingFolder >> error.unswept
-              >> error.unsweptCode;
+        >> error.unsweptCode;
 }
 
 // A call made as the user: its answer and the error it described, carried back from the child.
@@ -51,7 +51,8 @@ Answer asUser(const UserAccount& account, FileError* error, const std::function<
     });
     if (!reply) {
         if (error)
-            *error = {ECHILD, QStringLiteral("Could not act as the user %1").arg(account.name), std::nullopt, false, {}, 0};
+            *error = {ECHILD, QStringLiteral("Could not act as the user %1").arg(account.name), std::nullopt, false, {},
+                      0};
         return failed;
     }
     Answer answer = failed;
