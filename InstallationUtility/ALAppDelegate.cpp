@@ -2,8 +2,10 @@
 
 #include "InstallationUtility/ALColumnIdentifiers.h"
 #include "InstallationUtility/ALMessages.h"
+#include "InstallationUtility/ALTableCell.h"
 #include "InstallationUtility/Bundle+AppIcon.h"
 #include "Platform/App/Format.h"
+#include "Platform/Table/Appearance.h"
 #include "Platform/Bundles/Bundle.h"
 #include "Platform/Files/Paths.h"
 #include "Platform/Files/RunLock.h"
@@ -16,6 +18,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
+#include <QScreen>
+#include <QStyle>
 #include <QUrl>
 #include <QWidget>
 
@@ -138,14 +142,20 @@ ALAppDelegate::~ALAppDelegate() = default;
 
 void ALAppDelegate::awakeFromNib()
 {
-    if (QWidget* window = this->window()) {
+    QWidget* window = this->window();
+    // A palette the user chose to read by (dark, high contrast) keeps its own window colour.
+    if (window && !Platform::Appearance::of(window).followsPalette()) {
         QPalette palette = window->palette();
         palette.setColor(QPalette::Window, QColor::fromRgbF(0.97f, 0.97f, 0.97f, 1.0f));
         window->setPalette(palette);
         window->setAutoFillBackground(true);
     }
+    const QString versionText = format(QStringLiteral("version %@"), {carriedPluginVersion()});
     if (m_versionLabel)
-        m_versionLabel->setText(format(QStringLiteral("version %@"), {carriedPluginVersion()}));
+        m_versionLabel->setText(versionText);
+    // Screen readers say the window's description with its title, so the version is heard too.
+    if (window)
+        window->setAccessibleDescription(QStringLiteral("Foldwise ") + versionText);
 }
 
 std::optional<QString> ALAppDelegate::carriedPluginVersion() const
@@ -163,6 +173,9 @@ void ALAppDelegate::applicationDidFinishLaunching()
     if (!m_acrobatInstances.isEmpty()) {
         if (QWidget* window = this->window()) {
             window->show();
+            // Shown, the window has the frame the window manager gave it: it goes inside the
+            // screen with that frame.
+            window->setGeometry(keptOnScreen(window, window->geometry()));
             window->raise();
             window->activateWindow();
         }
@@ -255,6 +268,29 @@ QVariantMap ALAppDelegate::installedCopyRecord(const QString& pluginPath) const
     return copy;
 }
 
+namespace {
+
+// What the window manager adds around the window: known once it is shown; before that, a title
+// bar as the style draws one.
+QMargins decorationOf(const QWidget* window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    const QMargins margins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                           outer.bottom() - inner.bottom());
+    if (margins.isNull() && !window->isVisible())
+        return QMargins(0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window), 0, 0);
+    return margins;
+}
+
+QRect availableGeometryFor(const QWidget* window)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+}  // namespace
+
 void ALAppDelegate::resizeWindowToRecords()
 {
     QWidget* window = this->window();
@@ -262,13 +298,32 @@ void ALAppDelegate::resizeWindowToRecords()
         return;
     // The rows at the table's row height, and what the window description puts around the table:
     // the window's least height, since the description lets the table shrink to nothing.
-    const unsigned rowHeight = Platform::TableView::kRowRectHeight;
-    const unsigned fixedPart = static_cast<unsigned>(std::max(0, window->minimumSizeHint().height()));
-    const unsigned height = static_cast<unsigned>(m_acrobatInstances.size()) * rowHeight + fixedPart;
+    const int rowHeight = m_table ? m_table->rowRectHeight() : Platform::TableView::kRowRectHeight;
+    const int fixedPart = std::max(0, window->minimumSizeHint().height());
+    const int wanted = static_cast<int>(m_acrobatInstances.size()) * rowHeight + fixedPart;
     const QRect frame = window->geometry();
     // Screen y grows downwards here, so the bottom edge stays put by moving the top.
     const int bottom = frame.y() + frame.height();
-    window->setGeometry(frame.x(), bottom - static_cast<int>(height), frame.width(), static_cast<int>(height));
+    window->setGeometry(keptOnScreen(window, QRect(frame.x(), bottom - wanted, frame.width(), wanted)));
+}
+
+// The window never leaves the screen: no higher or wider than the room there is (the table then
+// scrolls), and moved inside it, title bar included.
+QRect ALAppDelegate::keptOnScreen(QWidget* window, QRect wanted)
+{
+    const QRect available = availableGeometryFor(window);
+    if (available.isEmpty())
+        return wanted;
+    const QMargins decoration = decorationOf(window);
+    const QRect room = available.marginsRemoved(decoration);
+    wanted.setHeight(std::min(wanted.height(), room.height()));
+    wanted.setWidth(std::min(wanted.width(), room.width()));
+    // A large font's least width gives way to a small screen: the rows' titles are elided.
+    if (window->minimumWidth() > wanted.width())
+        window->setMinimumWidth(wanted.width());
+    wanted.moveTop(std::clamp(wanted.top(), room.top(), room.bottom() + 1 - wanted.height()));
+    wanted.moveLeft(std::clamp(wanted.left(), room.left(), room.right() + 1 - wanted.width()));
+    return wanted;
 }
 
 QSet<QString> ALAppDelegate::installationSnapshot(const QList<QVariantMap>& instances) const
@@ -489,6 +544,8 @@ ALActionOutcome ALAppDelegate::installOrUninstall(int row)
         m_services.log->line(format(QStringLiteral("Error = %@"), {errorDescription}));
     }
     searchForAcrobat();
+    if (done)
+        announceOutcome(instance);
     return done ? ALActionOutcome::done : ALActionOutcome::failed;
 }
 
@@ -511,6 +568,26 @@ bool ALAppDelegate::takeRunLock(std::optional<Platform::RunLock>& lock)
     showError(kBusyMessage);
     m_services.log->line(format(QStringLiteral("Error = %@"), {why}));
     return false;
+}
+
+// Said once, in words, after the row has been read again with its new caption.
+void ALAppDelegate::announceOutcome(const QVariantMap& before)
+{
+    if (!m_table)
+        return;
+    const QString title = before.value(ALKey::Title).toString();
+    QString outcome;
+    if (before.contains(ALKey::FW)) {
+        const QVariantMap removed = before.value(ALKey::FW).toList().last().toMap();
+        outcome = format(QStringLiteral("%@ removed from %@"), {ALTableCell::copyInWords(removed), title});
+    } else {
+        const QString path = before.value(ALKey::Path).toString();
+        const auto now = std::find_if(m_acrobatInstances.cbegin(), m_acrobatInstances.cend(),
+                                      [&](const QVariantMap& record) { return record.value(ALKey::Path) == path; });
+        const QVariantMap record = now == m_acrobatInstances.cend() ? QVariantMap() : *now;
+        outcome = format(QStringLiteral("%@ in %@"), {ALTableCell::stateInWords(record), title});
+    }
+    m_table->announceLater(outcome);
 }
 
 bool ALAppDelegate::removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription)

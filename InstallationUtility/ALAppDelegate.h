@@ -109,6 +109,8 @@ private:
     QVariantList installedCopies(const QString& acrobatPath, unsigned version) const;
     QVariantMap installedCopyRecord(const QString& pluginPath) const;
     void resizeWindowToRecords();
+    static QRect keptOnScreen(QWidget* window, QRect wanted);
+    void announceOutcome(const QVariantMap& before);
     bool installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
     bool removePlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);
     bool runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,

@@ -3,12 +3,14 @@
 #include "Platform/Table/Cell.h"
 
 #include <QColor>
+#include <utility>
 
-// The row's Install / Uninstall button: a flat bar with a white caption.
+// The row's Install / Uninstall button: a flat bar with a white caption. When the desktop's
+// palette is followed, the bar and caption come from its roles instead, the caption at 7:1.
 class ALButtonCell : public Platform::ButtonCell {
 public:
-    // The bar drawn inside a cell frame.
-    static QRectF areaForCellFrame(const QRectF& frame);
+    // The bar drawn inside a cell frame, at a scale of the designed sizes.
+    static QRectF areaForCellFrame(const QRectF& frame, qreal scale = 1);
 
     // Only the bar reacts to the mouse.
     QRectF trackingRectForFrame(const QRectF& frame) const override;
@@ -16,6 +18,12 @@ public:
     QRectF drawTitle(const Platform::AttributedString& title, const QRectF& frame, QPainter& painter,
                      QWidget* view) override;
 
-private:
+    // The colours drawn now: the bar's, before a press makes it translucent, and the caption's.
     QColor barColor() const;
+    QColor captionColor() const;
+
+private:
+    QColor designedBarColor() const;
+    // The palette's pair for the state: the bar, and the caption preferred on it.
+    std::pair<QColor, QColor> paletteColors() const;
 };

@@ -12,32 +12,43 @@
 namespace {
 
 constexpr qreal kIconMaximumSide = 64;
+// Designed for the usual font; the desktop's larger font scales them.
+constexpr int kTitlePixelSize = 16;
+constexpr int kPathPixelSize = 12;
+const QString kPluginName = QStringLiteral("Foldwise");
 
-QFont fontOfPixelSize(int pixelSize)
+QFont fontOfPixelSize(int pixelSize, const Platform::Appearance& look)
 {
     QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
+    font.setPixelSize(look.scaledPixels(pixelSize));
     return font;
 }
 
 // A soft white glow; five pixels of room for the blur and for glyphs overhanging their advance.
-const Platform::TextShadow kTitleGlow{QColor::fromRgbF(1, 1, 1, 0.75), 2, 5};
+Platform::TextShadow titleGlow(const Platform::Appearance& look)
+{
+    return {QColor::fromRgbF(1, 1, 1, 0.75), look.scaled(2), look.scaledPixels(5)};
+}
 
 }  // namespace
 
-void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget*)
+void ALTableCell::drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget* view)
 {
+    const Platform::Appearance& look = appearance();
     const QVariantMap record = objectValue().toMap();
     const QRectF icon = iconRect(frame);
-    const qreal textX = icon.x() + icon.width() + 4;
+    const qreal textX = icon.x() + icon.width() + look.scaled(4);
     // The width leaves out the frame's x, as the rows have always been laid out.
-    const QRectF text(textX, frame.y() - 3, frame.width() - textX, frame.height());
+    const QRectF text(textX, frame.y() - look.scaled(3), frame.width() - textX, frame.height());
     QRectF upperHalf, lowerHalf;
     Platform::divideRectAtTop(text, &upperHalf, &lowerHalf, frame.height() / 2);
+    // In a table the button's column follows: a title too long for the row ends in an ellipsis
+    // at the frame's edge rather than run under the button. Drawn on its own, it runs on.
+    const qreal titleRoom = view ? frame.x() + frame.width() - textX : -1;
 
     painter.save();
     drawIcon(cappedIconRect(icon), painter);
-    drawTitle(record.value(ALKey::Title).toString(), upperHalf, painter);
+    drawTitle(record.value(ALKey::Title).toString(), upperHalf, titleRoom, painter);
     drawPath(record.value(ALKey::Path).toString(), lowerHalf, painter);
     painter.restore();
 }
@@ -67,15 +78,17 @@ void ALTableCell::setIconFile(const QString& path)
 // square itself.
 QRectF ALTableCell::iconRect(const QRectF& frame) const
 {
-    const qreal side = std::min(frame.width(), frame.height()) - 8;
-    const QRectF square(frame.x() + 10, frame.y() + 4, side, side);
+    const Platform::Appearance& look = appearance();
+    const qreal side = std::min(frame.width(), frame.height()) - look.scaled(8);
+    const QRectF square(frame.x() + look.scaled(10), frame.y() + look.scaled(4), side, side);
     return icon().isNull() ? square : keepRectInAspect(square, icon().deviceIndependentSize());
 }
 
-QRectF ALTableCell::cappedIconRect(const QRectF& rect)
+QRectF ALTableCell::cappedIconRect(const QRectF& rect) const
 {
-    const qreal dx = rect.width() > kIconMaximumSide ? (rect.width() - kIconMaximumSide) / 2 : 0;
-    const qreal dy = rect.height() > kIconMaximumSide ? (rect.height() - kIconMaximumSide) / 2 : 0;
+    const qreal maximum = appearance().scaled(kIconMaximumSide);
+    const qreal dx = rect.width() > maximum ? (rect.width() - maximum) / 2 : 0;
+    const qreal dy = rect.height() > maximum ? (rect.height() - maximum) / 2 : 0;
     return Platform::insetRect(rect, dx, dy);
 }
 
@@ -91,29 +104,36 @@ void ALTableCell::drawIcon(const QRectF& rect, QPainter& painter) const
     painter.restore();
 }
 
-// The title sits on the middle line, a soft white glow around it.
-void ALTableCell::drawTitle(const QString& title, const QRectF& upperHalf, QPainter& painter)
+// The title sits on the middle line: black with a soft white glow, or in the palette's text
+// colour when the desktop's palette is followed.
+void ALTableCell::drawTitle(const QString& title, const QRectF& upperHalf, qreal room, QPainter& painter) const
 {
     if (title.isEmpty())
         return;
-    const QFont font = fontOfPixelSize(16);
+    const Platform::Appearance& look = appearance();
+    const QFont font = fontOfPixelSize(kTitlePixelSize, look);
     const QFontMetricsF metrics(font);
+    const QString line = room >= 0 && metrics.horizontalAdvance(title) > room
+        ? metrics.elidedText(title, Qt::ElideRight, std::max<qreal>(0, room))
+        : title;
     const QPointF topLeft(upperHalf.x(), upperHalf.bottom() - metrics.height());
-    Platform::drawTextShadow(painter, title, font, topLeft, kTitleGlow);
+    if (!look.followsPalette())
+        Platform::drawTextShadow(painter, line, font, topLeft, titleGlow(look));
     painter.setFont(font);
-    painter.setPen(QColor::fromRgbF(0, 0, 0, 1));
-    painter.drawText(topLeft + QPointF(0, metrics.ascent()), title);
+    painter.setPen(look.followsPalette() ? look.text() : QColor::fromRgbF(0, 0, 0, 1));
+    painter.drawText(topLeft + QPointF(0, metrics.ascent()), line);
 }
 
-void ALTableCell::drawPath(const QString& path, const QRectF& lowerHalf, QPainter& painter)
+void ALTableCell::drawPath(const QString& path, const QRectF& lowerHalf, QPainter& painter) const
 {
-    const QFont font = fontOfPixelSize(12);
+    const Platform::Appearance& look = appearance();
+    const QFont font = fontOfPixelSize(kPathPixelSize, look);
     const QFontMetricsF metrics(font);
     const QString line = metrics.horizontalAdvance(path) > lowerHalf.width()
         ? metrics.elidedText(path, Qt::ElideMiddle, lowerHalf.width())
         : path;
     painter.setFont(font);
-    painter.setPen(QColor::fromRgbF(0.5, 0.5, 0.5, 1));
+    painter.setPen(look.followsPalette() ? look.secondaryText() : QColor::fromRgbF(0.5, 0.5, 0.5, 1));
     painter.drawText(lowerHalf.topLeft() + QPointF(0, metrics.ascent()), line);
 }
 
@@ -144,9 +164,26 @@ QString ALTableCell::accessibleName() const
     return objectValue().toMap().value(ALKey::Title).toString();
 }
 
+// The plug-in's state in words, then where the Acrobat is: "Foldwise 2.5 installed, /Applications/…".
 QString ALTableCell::accessibleDescription() const
 {
-    return objectValue().toMap().value(ALKey::Path).toString();
+    const QVariantMap record = objectValue().toMap();
+    const QString path = record.value(ALKey::Path).toString();
+    return path.isEmpty() ? stateInWords(record) : stateInWords(record) + QStringLiteral(", ") + path;
+}
+
+QString ALTableCell::stateInWords(const QVariantMap& record)
+{
+    const QVariantList copies = record.value(ALKey::FW).toList();
+    if (copies.isEmpty())
+        return kPluginName + QStringLiteral(" not installed");
+    return copyInWords(copies.last().toMap()) + QStringLiteral(" installed");
+}
+
+QString ALTableCell::copyInWords(const QVariantMap& copy)
+{
+    const QString version = copy.value(ALKey::Version).toString();
+    return version.isEmpty() ? kPluginName : kPluginName + QLatin1Char(' ') + version;
 }
 
 void ALEmptyCell::drawInteriorWithFrame(const QRectF&, QPainter&, QWidget*)

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QSizeF>
+#include <QVariantMap>
 
 class QFont;
 
@@ -12,9 +13,13 @@ class ALTableCell : public Platform::TextFieldCell {
 public:
     void drawInteriorWithFrame(const QRectF& frame, QPainter& painter, QWidget* view) override;
     QRectF expansionFrameWithFrame(const QRectF& frame, QWidget* view) override;
-    // Read out as the record's title, then its path.
+    // Read out as the record's title, then the plug-in's state in words and the path.
     QString accessibleName() const override;
     QString accessibleDescription() const override;
+    // "Foldwise 2.5 installed" or "Foldwise not installed", for a record.
+    static QString stateInWords(const QVariantMap& record);
+    // "Foldwise 2.5", for an installed copy's record.
+    static QString copyInWords(const QVariantMap& copy);
 
     // The rectangle of the image's proportions fitted into rect and centred in it.
     static QRectF keepRectInAspect(const QRectF& rect, const QSizeF& imageSize);
@@ -29,10 +34,12 @@ public:
 
 private:
     QRectF iconRect(const QRectF& frame) const;
-    static QRectF cappedIconRect(const QRectF& rect);
+    QRectF cappedIconRect(const QRectF& rect) const;
     void drawIcon(const QRectF& rect, QPainter& painter) const;
-    static void drawTitle(const QString& title, const QRectF& upperHalf, QPainter& painter);
-    static void drawPath(const QString& path, const QRectF& lowerHalf, QPainter& painter);
+    // The title on one line, ended by an ellipsis where it would need more than room (none when
+    // room is negative).
+    void drawTitle(const QString& title, const QRectF& upperHalf, qreal room, QPainter& painter) const;
+    void drawPath(const QString& path, const QRectF& lowerHalf, QPainter& painter) const;
 
     mutable QImage m_icon;
     mutable QString m_iconFile;

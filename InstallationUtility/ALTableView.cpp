@@ -8,7 +8,8 @@ void ALTableView::highlightSelectionInClipRect(const QRectF& clipRect, QPainter&
     if (rows.length == 0)
         return;
     painter.save();
-    QPen pen(QColor::fromRgbF(0.8, 0.8, 0.8, 1), 1);
+    const Platform::Appearance look = appearance();
+    QPen pen(look.followsPalette() ? look.separator() : QColor::fromRgbF(0.8, 0.8, 0.8, 1), 1);
     pen.setCosmetic(true);
     pen.setCapStyle(Qt::FlatCap);
     painter.setPen(pen);

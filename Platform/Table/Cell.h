@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Table/Appearance.h"
 #include "Platform/Table/AttributedString.h"
 
 #include <QAccessible>
@@ -29,6 +30,10 @@ public:
     void setEnabled(bool enabled) { m_enabled = enabled; }
     bool isHighlighted() const { return m_highlighted; }
     void setHighlighted(bool highlighted) { m_highlighted = highlighted; }
+    // The look to draw with: the table sets its own before each row; a cell on its own has the
+    // designed look.
+    const Appearance& appearance() const { return m_appearance; }
+    void setAppearance(const Appearance& appearance) { m_appearance = appearance; }
 
     // The whole cell: by default just its interior.
     virtual void drawWithFrame(const QRectF& frame, QPainter& painter, QWidget* view);
@@ -52,6 +57,7 @@ private:
     QVariant m_objectValue;
     bool m_enabled = true;
     bool m_highlighted = false;
+    Appearance m_appearance;
 };
 
 // Draws its object value as one line of text.

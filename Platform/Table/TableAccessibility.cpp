@@ -91,6 +91,14 @@ QAccessibleInterface* TableViewAccessible::childAt(int x, int y) const
     return cellAt(table()->rowAt(point.y()), table()->columnAt(point.x()));
 }
 
+QString TableViewAccessible::text(QAccessible::Text t) const
+{
+    // What the table says while no row holds the focus.
+    if (t == QAccessible::Description && !table()->announcement().isEmpty())
+        return table()->announcement();
+    return QAccessibleWidget::text(t);
+}
+
 QAccessibleInterface* TableViewAccessible::focusChild() const
 {
     // The selected row's button, where the keyboard acts; with no row chosen, no cell.
@@ -210,6 +218,8 @@ QString TableCellAccessible::text(QAccessible::Text t) const
     case QAccessible::Name:
         return cell->accessibleName();
     case QAccessible::Description:
+        if (isFocusedCell() && !m_table->announcement().isEmpty())
+            return m_table->announcement();
         if (const QString own = cell->accessibleDescription(); !own.isEmpty() || !isButton())
             return own;
         // A button says what it acts on: its row, as the row's other cells describe it.
@@ -217,6 +227,11 @@ QString TableCellAccessible::text(QAccessible::Text t) const
     default:
         return {};
     }
+}
+
+bool TableCellAccessible::isFocusedCell() const
+{
+    return m_table && m_table->hasFocus() && isSelected() && m_table->keyboardColumnForRow(m_row) == m_column;
 }
 
 bool TableCellAccessible::isButton() const
@@ -280,7 +295,7 @@ QAccessible::State TableCellAccessible::state() const
     state.selectable = true;
     state.selected = isSelected();
     state.focusable = (m_table->focusPolicy() & Qt::TabFocus) != 0;
-    state.focused = m_table->hasFocus() && isSelected() && m_table->keyboardColumnForRow(m_row) == m_column;
+    state.focused = isFocusedCell();
     state.invisible = !m_table->isVisible();
     state.offscreen = !m_table->viewport()->rect().intersects(m_table->rectOfRow(m_row).toAlignedRect());
     return state;

@@ -28,6 +28,7 @@ public:
     int indexOfChild(const QAccessibleInterface* child) const override;
     QAccessibleInterface* childAt(int x, int y) const override;
     QAccessibleInterface* focusChild() const override;
+    QString text(QAccessible::Text t) const override;
     void* interface_cast(QAccessible::InterfaceType type) override;
 
     // QAccessibleTableInterface
@@ -51,6 +52,8 @@ public:
     bool unselectRow(int row) override;
     bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent* event) override;
+    // Drops the cells' interfaces: screen readers meet each cell as a new object next time.
+    void renewCells() { forgetCells(); }
 
 private:
     TableView* table() const;
@@ -102,6 +105,8 @@ public:
 private:
     Cell* preparedCell() const;
     bool isButton() const;
+    // The cell screen readers are told holds the focus: the selected row's button.
+    bool isFocusedCell() const;
     QString rowDescription() const;
 
     QPointer<TableView> m_table;

@@ -33,7 +33,6 @@ TableView::TableView(QWidget* parent)
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(kRowRectHeight);
     setShowGrid(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -45,6 +44,7 @@ TableView::TableView(QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
     setTabKeyNavigation(false);
     setWordWrap(false);
+    applySizes();
 }
 
 TableView::~TableView()
@@ -90,15 +90,60 @@ void TableView::reloadData()
     // speaks a name change of the focused button late or not at all, so the selected row's new
     // button is announced as the focus when the selection comes back.
     m_model->reload();
+    applySizes();
+    if (selected >= 0 && selected < numberOfRows()) {
+        selectRow(selected);
+        scrollToSelectedRow();
+    }
+    viewport()->update();
+}
+
+int TableView::rowRectHeight() const
+{
+    return appearance().scaledPixels(kRowRectHeight);
+}
+
+void TableView::applySizes()
+{
+    const Appearance look = appearance();
+    verticalHeader()->setDefaultSectionSize(look.scaledPixels(kRowRectHeight));
     for (int i = 0; i < numberOfColumns(); ++i) {
         const int width = m_columns[static_cast<size_t>(i)]->width();
         horizontalHeader()->setSectionResizeMode(i, width > 0 ? QHeaderView::Fixed : QHeaderView::Stretch);
         if (width > 0)
-            horizontalHeader()->resizeSection(i, width);
+            horizontalHeader()->resizeSection(i, look.scaledPixels(width));
     }
-    if (selected >= 0 && selected < numberOfRows())
-        selectRow(selected);
-    viewport()->update();
+}
+
+void TableView::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::ApplicationFontChange:
+    case QEvent::PaletteChange:
+    case QEvent::ApplicationPaletteChange:
+    case QEvent::StyleChange:
+        applySizes();
+        scrollToSelectedRow();
+        viewport()->update();
+        break;
+    default:
+        break;
+    }
+}
+
+void TableView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    // A window made lower keeps the chosen row in view.
+    scrollToSelectedRow();
+}
+
+void TableView::scrollToSelectedRow()
+{
+    if (const int row = selectedRow(); row >= 0)
+        scrollTo(m_model->index(row, 0));
 }
 
 int TableView::numberOfRows() const
@@ -131,12 +176,13 @@ TableView::RowRange TableView::rowsInRect(const QRectF& rect) const
     // All rows are equally high, so the range follows from where the rectangle begins and ends;
     // a row it only touches at an edge is not in it.
     const QRectF firstRow = rectOfRow(0);
-    const QRectF allRows(firstRow.topLeft(), QSizeF(firstRow.width(), qreal(rows) * kRowRectHeight));
+    const qreal height = rowRectHeight();
+    const QRectF allRows(firstRow.topLeft(), QSizeF(firstRow.width(), qreal(rows) * height));
     if (!allRows.intersects(rect))
         return {};
     const QRectF area = rect.normalized();
-    const qreal first = std::floor((area.top() - firstRow.top()) / kRowRectHeight);
-    const qreal last = std::ceil((area.bottom() - firstRow.top()) / kRowRectHeight) - 1;
+    const qreal first = std::floor((area.top() - firstRow.top()) / height);
+    const qreal last = std::ceil((area.bottom() - firstRow.top()) / height) - 1;
     const int location = static_cast<int>(std::clamp<qreal>(first, 0, rows - 1));
     const int end = static_cast<int>(std::clamp<qreal>(last, 0, rows - 1));
     return {location, end - location + 1};
@@ -162,8 +208,10 @@ Cell* TableView::preparedCellAtColumn(int column, int row)
     Cell* cell = m_dataSource->dataCellForTableColumn(this, tableColumn, row);
     if (!cell)
         cell = tableColumn->dataCell();
-    if (cell)
+    if (cell) {
         cell->setObjectValue(m_dataSource->objectValueForTableColumn(this, tableColumn, row));
+        cell->setAppearance(appearance());
+    }
     return cell;
 }
 
@@ -201,6 +249,31 @@ bool TableView::showsFocusRing() const
     return m_keyboardFocusVisible && hasFocus() && selectedRow() >= 0;
 }
 
+bool TableView::showsTableFocusRing() const
+{
+    return !m_tableRingHidden && hasFocus() && selectedRow() < 0 && numberOfRows() > 0;
+}
+
+void TableView::announceLater(const QString& text)
+{
+    QTimer::singleShot(0, this, [this, text] { announce(text); });
+}
+
+void TableView::announce(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    // Screen readers speak a changed description of the object they follow; the text is the
+    // description only while they are told, so nothing reads it again later.
+    m_announcement = text;
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    if (const int row = selectedRow(); hasFocus() && row >= 0)
+        event.setChild(row * numberOfColumns() + keyboardColumnForRow(row));
+    QAccessible::updateAccessibility(&event);
+    emit announced(text);
+    m_announcement.clear();
+}
+
 void TableView::highlightSelectionInClipRect(const QRectF& clipRect, QPainter& painter)
 {
     const int selected = selectedRow();
@@ -224,6 +297,7 @@ void TableView::paintEvent(QPaintEvent* event)
     for (int row = rows.location; row < rows.location + rows.length; ++row) {
         if (Cell* rowCell = m_dataSource->dataCellForTableColumn(this, nullptr, row)) {
             rowCell->setObjectValue(m_dataSource->objectValueForTableColumn(this, nullptr, row));
+            rowCell->setAppearance(appearance());
             painter.save();
             rowCell->drawWithFrame(rectOfRow(row), painter, this);
             painter.restore();
@@ -247,6 +321,22 @@ void TableView::paintEvent(QPaintEvent* event)
     painter.save();
     drawFocusRing(painter, clip);
     painter.restore();
+    painter.save();
+    drawTableFocusRing(painter);
+    painter.restore();
+}
+
+void TableView::drawTableFocusRing(QPainter& painter)
+{
+    if (!showsTableFocusRing())
+        return;
+    const Appearance look = appearance();
+    const int width = look.scaledPixels(kFocusRingWidth);
+    const QRectF outer = viewport()->rect();
+    QPainterPath ring;
+    ring.addRect(outer);
+    ring.addRect(outer.adjusted(width, width, -width, -width));
+    painter.fillPath(ring, look.focusRing());
 }
 
 void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
@@ -261,16 +351,19 @@ void TableView::drawFocusRing(QPainter& painter, const QRectF& clipRect)
     const QRectF bounds = cell->focusRingMaskBoundsForFrame(frameOfCellAtColumn(column, row));
     if (bounds.isEmpty())
         return;
-    // Two pixels wide and two clear of what it surrounds, so that it stands out even around a
-    // bar of the highlight's own hue.
-    const QRectF inner = bounds.adjusted(-kFocusRingGap, -kFocusRingGap, kFocusRingGap, kFocusRingGap);
-    const QRectF outer = inner.adjusted(-kFocusRingWidth, -kFocusRingWidth, kFocusRingWidth, kFocusRingWidth);
+    // Two pixels wide and two clear of what it surrounds (at the usual font), so that it stands
+    // out even around a bar of the highlight's own hue.
+    const Appearance look = appearance();
+    const qreal gap = look.scaledPixels(kFocusRingGap);
+    const qreal width = look.scaledPixels(kFocusRingWidth);
+    const QRectF inner = bounds.adjusted(-gap, -gap, gap, gap);
+    const QRectF outer = inner.adjusted(-width, -width, width, width);
     if (!outer.intersects(clipRect))
         return;
     QPainterPath ring;
     ring.addRect(outer);
     ring.addRect(inner);
-    painter.fillPath(ring, palette().color(QPalette::Highlight));
+    painter.fillPath(ring, look.focusRing());
 }
 
 bool TableView::trackingContains(const QPointF& point)
@@ -292,6 +385,7 @@ void TableView::mousePressEvent(QMouseEvent* event)
         return;
     }
     setKeyboardFocusVisible(false);
+    m_tableRingHidden = true;
     const QPointF point = event->position();
     const int row = rowAt(static_cast<int>(point.y()));
     const int column = columnAt(static_cast<int>(point.x()));
@@ -363,8 +457,11 @@ void TableView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // Only a row the user chose is acted on; a key held down acts once, not once per repeat.
-        if (selected < 0)
+        if (selected < 0) {
+            if (!event->isAutoRepeat())
+                announce(tr("No installation is chosen yet. Tab or an arrow key chooses one."));
             break;
+        }
         setKeyboardFocusVisible(true);
         if (!event->isAutoRepeat())
             performClickOnCellAtColumn(buttonColumnForRow(selected), selected);
@@ -396,6 +493,7 @@ void TableView::focusInEvent(QFocusEvent* event)
         enterByKeyboard();
     else if (event->reason() == Qt::MouseFocusReason)
         setKeyboardFocusVisible(false);
+    m_tableRingHidden = event->reason() == Qt::MouseFocusReason;
     announceSelectedRowLater();
     viewport()->update();
 }
@@ -408,11 +506,15 @@ void TableView::focusOutEvent(QFocusEvent* event)
 
 bool TableView::focusNextPrevChild(bool next)
 {
+    const bool hadFocus = hasFocus();
     const bool moved = QTableView::focusNextPrevChild(next);
     // Alone in its window, the table is where Tab comes back to: no focus event, but Tab has
     // brought the keyboard into the table all the same.
-    if (hasFocus())
+    if (hasFocus()) {
+        if (hadFocus && selectedRow() >= 0)
+            reannounceSelectedRow();
         enterByKeyboard();
+    }
     return moved;
 }
 
@@ -420,7 +522,17 @@ void TableView::enterByKeyboard()
 {
     if (selectedRow() < 0)
         selectRow(0);
+    scrollToSelectedRow();
     setKeyboardFocusVisible(true);
+}
+
+void TableView::reannounceSelectedRow()
+{
+    // Screen readers say nothing of a focus on the object they already follow: the row's cells
+    // become new objects first, as after a reload.
+    if (auto* accessible = dynamic_cast<TableViewAccessible*>(QAccessible::queryAccessibleInterface(this)))
+        accessible->renewCells();
+    announceSelectedRowLater();
 }
 
 // QTableView's own version only tells screen readers of the current cell, with its numbering
@@ -432,6 +544,9 @@ void TableView::currentChanged(const QModelIndex& current, const QModelIndex& pr
 
 void TableView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
+    // Once a row is chosen, its ring shows where the keyboard is.
+    if (!selected.isEmpty())
+        m_tableRingHidden = true;
     notifyAccessibleCell(QAccessible::SelectionAdd, selected.indexes().value(0));
     notifyAccessibleCell(QAccessible::SelectionRemove, deselected.indexes().value(0));
     QAbstractItemView::selectionChanged(selected, deselected);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Table/Appearance.h"
 #include "Platform/Table/TableColumn.h"
 #include "Platform/Table/TableDataSource.h"
 
@@ -23,13 +24,17 @@ class TableModel;
 // selected until the user chooses one (Tab into the table, one of those four keys, or a click),
 // and until then those three keys do nothing. A focus ring around the selected row's button
 // shows once the keyboard is in use, and a click hides it again; screen readers are told that
-// the button holds the focus.
+// the button holds the focus. Until a row is chosen, a ring around the whole table shows where
+// the keyboard is, and Space, Return and Enter tell screen readers how to choose one.
+//
+// Sizes follow the desktop's font (see Appearance): the row height and the columns' widths are
+// the designed ones times its scale.
 class TableView : public QTableView {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 88;
     static constexpr int kRowSpacing = 2;
-    // Every row's rectangle is this high, from one row's top to the next one's.
+    // Every row's rectangle is this high at the usual font, from one row's top to the next one's.
     static constexpr int kRowRectHeight = kRowHeight + kRowSpacing;
     static constexpr int kColumnSpacing = 4;
     static constexpr int kFocusRingWidth = 2;
@@ -52,6 +57,9 @@ public:
 
     void reloadData();
     int numberOfRows() const;
+    // The look the table draws with now, and its row rectangles' height at that look.
+    Appearance appearance() const { return Appearance::of(this); }
+    int rowRectHeight() const;
     int selectedRow() const;
     void selectRow(int row);
 
@@ -75,6 +83,21 @@ public:
     bool performClickOnCellAtColumn(int column, int row);
     // Whether the focus ring is drawn now: the table has focus and the keyboard was used.
     bool showsFocusRing() const;
+    // Whether the ring around the whole table is drawn now: it has focus, and since the focus
+    // came no row has been chosen and no click made.
+    bool showsTableFocusRing() const;
+    // Says the text to screen readers once, through the object that holds the focus: the
+    // selected row's button, else the table. While it is said, that object's description is
+    // the text.
+    void announce(const QString& text);
+    // The same once the event loop turns: after the row's own announcement.
+    void announceLater(const QString& text);
+    // The text being said, for the object that says it.
+    const QString& announcement() const { return m_announcement; }
+
+signals:
+    // Each text said by announce(), as it is said.
+    void announced(const QString& text);
 
 protected:
     // Paints what lies beneath the rows' cells in the rectangle being redrawn: by default the
@@ -92,6 +115,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
@@ -112,7 +137,13 @@ private:
     // would number the cells as if its hidden headers were cells too; ours has none.
     void notifyAccessibleCell(QAccessible::Event event, const QModelIndex& index);
     void moveSelectionTo(int row);
+    void scrollToSelectedRow();
     void drawFocusRing(QPainter& painter, const QRectF& clipRect);
+    void drawTableFocusRing(QPainter& painter);
+    // Row height and column widths for the desktop's font.
+    void applySizes();
+    // Tab or Shift+Tab while a row was chosen: screen readers hear the row again.
+    void reannounceSelectedRow();
 
     TableDataSource* m_dataSource = nullptr;
     std::vector<std::unique_ptr<TableColumn>> m_columns;
@@ -120,7 +151,10 @@ private:
     Tracking m_tracking;
     // Like a web page's :focus-visible: set by keyboard use, cleared by a click.
     bool m_keyboardFocusVisible = false;
+    // The ring around the table shows from the focus's arrival until a row is chosen or a click.
+    bool m_tableRingHidden = false;
     bool m_announcePending = false;
+    QString m_announcement;
 };
 
 }  // namespace Platform

@@ -123,9 +123,10 @@ TEST_F(AccessibilitySession, RowsAreReadOutAndTheirButtonsWorkByScreenReaderAndB
     const QList<Accessible> cells = withRole(objects, QStringLiteral("table cell"));
     ASSERT_EQ(cells.size(), 2);
     EXPECT_EQ(cells[0].name, QStringLiteral("Adobe Acrobat Pro 11.0.23"));
-    EXPECT_EQ(cells[0].description, old);
+    // The plug-in's state in words, then the path.
+    EXPECT_EQ(cells[0].description, QStringLiteral("Foldwise not installed, ") + old);
     EXPECT_EQ(cells[1].name, QStringLiteral("Adobe Acrobat Pro 17.012.20098"));
-    EXPECT_EQ(cells[1].description, recent);
+    EXPECT_EQ(cells[1].description, QStringLiteral("Foldwise 2.4 installed, ") + recent);
 
     // Press, as a screen reader does it: the first row's copy is made and its caption read anew.
     ASSERT_TRUE(press(QStringLiteral("push button"), QStringLiteral("Install")));

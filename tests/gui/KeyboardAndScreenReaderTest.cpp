@@ -156,3 +156,85 @@ TEST_F(ScreenReaderTest, PressesTheRowsButtonUnlessDisabled)
     QTest::qWait(0);
     EXPECT_EQ(counter.selectedRows.size(), 1u);
 }
+
+// At launch the table has the focus and no row is chosen: a ring around the whole table shows
+// it, until a row is chosen or a click.
+TEST_F(KeyboardTest, RingAroundTheTableShowsTheFocusUntilARowIsChosen)
+{
+    const QColor ring = rows.table.appearance().focusRing();
+    struct Case {
+        const char* name;
+        std::function<void()> then;
+        bool tableRing;
+    };
+    const Case cases[] = {
+        {"focus at launch", {}, true},
+        {"a space with no row chosen", [this] { key(Qt::Key_Space); }, true},
+        {"down chooses a row", [this] { key(Qt::Key_Down); }, false},
+        {"a click on a row", [this] { QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(50, 43)); }, false},
+        {"focus gone", [this] { rows.table.clearFocus(); }, false},
+    };
+    rows.table.clearFocus();
+    rows.table.clearSelection();
+    const QImage unfocused = render();
+    for (const Case& c : cases) {
+        rows.table.clearFocus();
+        rows.table.clearSelection();
+        focusTable(Qt::ActiveWindowFocusReason);
+        if (c.then)
+            c.then();
+        EXPECT_EQ(rows.table.showsTableFocusRing(), c.tableRing) << c.name;
+        const QImage image = render();
+        for (const QPoint edge : {QPoint(0, 150), QPoint(1, 150), QPoint(599, 150), QPoint(300, 0), QPoint(300, 299)})
+            EXPECT_EQ(image.pixel(edge) == ring.rgb(), c.tableRing) << c.name << " at " << edge.x() << "," << edge.y();
+        EXPECT_EQ(image.pixel(2, 150), unfocused.pixel(2, 150)) << c.name << ": two pixels wide";
+    }
+}
+
+TEST_F(ScreenReaderTest, SpaceWithNoRowChosenSaysHowToChooseOneOncePerPress)
+{
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&rows.table);
+    QStringList said, describedAs;
+    QObject::connect(&rows.table, &Platform::TableView::announced, [&](const QString& text) {
+        said.append(text);
+        describedAs.append(table->text(QAccessible::Description));
+    });
+    const QString hint = QStringLiteral("No installation is chosen yet. Tab or an arrow key chooses one.");
+    rows.table.clearSelection();
+    focusTable(Qt::ActiveWindowFocusReason);
+    key(Qt::Key_Space);
+    key(Qt::Key_Space, {}, true);
+    key(Qt::Key_Return);
+    EXPECT_EQ(said, QStringList({hint, hint})) << "a held key says it once";
+    EXPECT_EQ(describedAs, said) << "the table, which holds the focus, is what says it";
+    EXPECT_NE(table->text(QAccessible::Description), hint) << "and only while it is said";
+    EXPECT_TRUE(counter.selectedRows.empty());
+
+    // With a row chosen, the keys press its button and say nothing of their own.
+    key(Qt::Key_Home);
+    key(Qt::Key_Space);
+    EXPECT_EQ(said.size(), 2);
+    EXPECT_EQ(counter.selectedRows, std::vector<int>{0});
+}
+
+TEST_F(ScreenReaderTest, AnnouncementsGoThroughTheFocusedButtonAndTabSaysTheRowAgain)
+{
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&rows.table);
+    focusTable(Qt::ActiveWindowFocusReason);
+    key(Qt::Key_End);
+    QString focusedSaid;
+    QObject::connect(&rows.table, &Platform::TableView::announced,
+                     [&] { focusedSaid = table->focusChild()->text(QAccessible::Description); });
+    rows.table.announce(QStringLiteral("Foldwise 2.5 installed in Adobe Acrobat Pro 11.0"));
+    EXPECT_EQ(focusedSaid, QStringLiteral("Foldwise 2.5 installed in Adobe Acrobat Pro 11.0"));
+    EXPECT_EQ(table->child(5)->text(QAccessible::Description), QStringLiteral("Foldwise not installed"));
+
+    // Screen readers say a focus again only for a new object: Tab makes the row's cells anew.
+    for (const int tab : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        const QAccessible::Id before = QAccessible::uniqueId(table->child(5));
+        key(tab, tab == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(rows.table.selectedRow(), 2);
+        EXPECT_NE(QAccessible::uniqueId(table->child(5)), before) << "key " << tab;
+        EXPECT_EQ(table->focusChild(), table->child(5));
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "Platform/Table/Cell.h"
 #include "Platform/Table/TableView.h"
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
@@ -126,4 +127,42 @@ TEST_F(LaunchTest, DelegateThatOutlivesItsWindowLetsGoOfIt)
     d.smartInstallation(nullptr);
     EXPECT_EQ(d.acrobatInstances().size(), 1);
     EXPECT_TRUE(fakes.alerts->panels.empty()) << "without a table no row is chosen";
+}
+
+TEST_F(LaunchTest, WindowDescriptionCarriesTheVersionAndEachPressSaysItsOutcome)
+{
+    const QString acrobat = addAcrobat(QStringLiteral("A/Acrobat.app"), QStringLiteral("11.0"));
+    ASSERT_TRUE(QDir().mkpath(acrobat + QStringLiteral("/Contents/Plug-ins")));
+    ALAppDelegate& d = loadWindow();
+    d.awakeFromNib();
+    d.searchForAcrobat();
+    EXPECT_EQ(d.window()->accessibleDescription(), QStringLiteral("Foldwise version 2.5"));
+
+    QStringList said;
+    QObject::connect(d.table(), &Platform::TableView::announced, [&](const QString& text) { said.append(text); });
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(d.table());
+    const struct {
+        const char* name;
+        QString outcome;
+        QString rowDescription;
+    } presses[] = {
+        {"install", QStringLiteral("Foldwise 2.5 installed in Adobe Acrobat Pro 11.0"),
+         QStringLiteral("Foldwise 2.5 installed, ") + acrobat},
+        {"uninstall", QStringLiteral("Foldwise 2.5 removed from Adobe Acrobat Pro 11.0"),
+         QStringLiteral("Foldwise not installed, ") + acrobat},
+    };
+    for (const auto& press : presses) {
+        said.clear();
+        EXPECT_EQ(d.installOrUninstall(0), ALActionOutcome::done) << press.name;
+        EXPECT_TRUE(said.isEmpty()) << "said after the row is read again, not before";
+        QTest::qWait(0);
+        EXPECT_EQ(said, QStringList{press.outcome}) << press.name;
+        EXPECT_EQ(table->child(0)->text(QAccessible::Description), press.rowDescription) << press.name;
+    }
+    // A press that changes nothing says nothing of its own: its alert speaks.
+    said.clear();
+    fakes.workspace->running.append(acrobat + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
+    EXPECT_EQ(d.installOrUninstall(0), ALActionOutcome::acrobatRunning);
+    QTest::qWait(0);
+    EXPECT_TRUE(said.isEmpty());
 }

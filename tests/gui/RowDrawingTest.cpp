@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -248,4 +249,40 @@ TEST_F(RowDrawingTest, RowsNeverExpandAndTheEmptyCellDrawsNothing)
     empty.drawWithFrame(QRectF(0, 0, 100, 100), painter, nullptr);
     painter.end();
     EXPECT_EQ(image, before);
+}
+
+TEST_F(RowDrawingTest, InATableALongTitleEndsInAnEllipsisBeforeTheNextColumn)
+{
+    const QString longTitle = QStringLiteral("Adobe Acrobat Professional Extended Edition Eleven Point Zero");
+    QWidget table;
+    QImage image(1200, 100, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    ALTableCell cell;
+    cell.setObjectValue(record(longTitle, kPath));
+    QPainter painter(&image);
+    cell.drawWithFrame(QRectF(2, 0, 246, 88), painter, &table);
+    painter.end();
+    const QRect ink = boundsOf(image, isInk);
+    EXPECT_LE(ink.right(), 248) << "nothing drawn where the button's column begins";
+    EXPECT_GE(ink.right(), 248 - 20) << "the room is used";
+}
+
+TEST(RowAccessibilityTest, DescriptionSaysThePluginsStateInWordsThenThePath)
+{
+    const QVariantMap copy24{{ALKey::Version, QStringLiteral("2.4")}};
+    const QVariantMap copy25{{ALKey::Version, QStringLiteral("2.5")}};
+    const struct {
+        QVariantMap record;
+        QString description;
+    } cases[] = {
+        {record(kTitle, kPath), QStringLiteral("Foldwise not installed, ") + kPath},
+        {{{ALKey::Path, kPath}, {ALKey::FW, QVariantList{copy25}}}, QStringLiteral("Foldwise 2.5 installed, ") + kPath},
+        {{{ALKey::FW, QVariantList{copy24, copy25}}}, QStringLiteral("Foldwise 2.5 installed")},
+        {{{ALKey::FW, QVariantList{QVariantMap()}}}, QStringLiteral("Foldwise installed")},
+    };
+    ALTableCell cell;
+    for (const auto& c : cases) {
+        cell.setObjectValue(c.record);
+        EXPECT_EQ(cell.accessibleDescription(), c.description);
+    }
 }
