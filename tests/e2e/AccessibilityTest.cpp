@@ -197,16 +197,26 @@ TEST_F(ScreenReaderSession, OrcaSpeaksWhatEachKeyDoesAndSpaceActsOnlyOnTheChosen
     const QString window = launchToMainWindow();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(orca->waitFor(QStringLiteral("Acrobat installations"), 0)) << "the table is not announced at launch";
+    EXPECT_TRUE(orca->waitFor(QStringLiteral("Foldwise version 2.5"), 0)) << "the window's version is not heard";
 
-    // No row is chosen at launch: Space presses nothing. Tab chooses the first row and reads it.
+    // No row is chosen at launch: Space presses nothing. Tab chooses the first row and reads it,
+    // with the plug-in's state in words.
     ASSERT_TRUE(desktop.key(window, QStringLiteral("space")));
-    EXPECT_TRUE(
-        hears(window, QStringLiteral("Tab"), {QStringLiteral("Adobe Acrobat Pro 11.0.23 Install push button"), old}));
+    EXPECT_TRUE(hears(window, QStringLiteral("Tab"),
+                      {QStringLiteral("Adobe Acrobat Pro 11.0.23 Install push button"),
+                       QStringLiteral("Foldwise not installed, ") + old}));
     EXPECT_TRUE(QDir(plugins).isEmpty()) << "Space at launch acted on a row nobody chose";
 
+    // The press: the row again with its new caption and state.
     EXPECT_TRUE(hears(window, QStringLiteral("space"),
-                      {QStringLiteral("Adobe Acrobat Pro 11.0.23 Uninstall (2.5) push button")}));
+                      {QStringLiteral("Adobe Acrobat Pro 11.0.23 Uninstall (2.5) push button"),
+                       QStringLiteral("Foldwise 2.5 installed, ") + old}));
     EXPECT_TRUE(QFile::exists(plugins + kCopyInfo)) << "Space did not install";
+    // Tab and Shift+Tab say the chosen row again.
+    EXPECT_TRUE(hears(window, QStringLiteral("Tab"),
+                      {QStringLiteral("Adobe Acrobat Pro 11.0.23 Uninstall (2.5) push button")}));
+    EXPECT_TRUE(hears(window, QStringLiteral("shift+Tab"),
+                      {QStringLiteral("Adobe Acrobat Pro 11.0.23 Uninstall (2.5) push button")}));
 
     // The alert is read, and once it is closed the row again.
     EXPECT_TRUE(
@@ -216,4 +226,5 @@ TEST_F(ScreenReaderSession, OrcaSpeaksWhatEachKeyDoesAndSpaceActsOnlyOnTheChosen
     ASSERT_TRUE(alert) << "no alert for the missing plug-in folder";
     EXPECT_TRUE(hears(*alert, QStringLiteral("Return"),
                       {QStringLiteral("Adobe Acrobat Pro 15.006.30060 Install push button")}));
+    std::cout << "What Orca said:\n" << orca->spoken().join(QStringLiteral("\n")).toStdString() << std::endl;
 }
