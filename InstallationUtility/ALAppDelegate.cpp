@@ -56,6 +56,9 @@ using ALMessage::kRunAcrobatFirstMessage;
 using ALMessage::kNoAccessMessage;
 using ALMessage::kPasswordRequired;
 using ALMessage::kBusyMessage;
+using ALMessage::kRootWillNotInstallThere;
+using ALMessage::kRootWillNotRemoveThere;
+using ALMessage::kRootWillNotReplaceThere;
 
 bool keepsPluginsInItsBundle(unsigned majorVersion)
 {
@@ -65,38 +68,6 @@ bool keepsPluginsInItsBundle(unsigned majorVersion)
 std::optional<QString> stringEntry(const QVariantMap& map, const QString& key)
 {
     return Platform::textOf(map.value(key));
-}
-
-// Root is asked only to make up for the user's missing rights on the folder that holds the item,
-// never for a failure that it cannot or should not mend (a full disk, a read-only file system,
-// an item in the way, a source the user may not read).
-bool isLackOfRights(const Platform::FileError& error)
-{
-    return (error.code == EACCES || error.code == EPERM) && error.inHoldingFolder && !error.leftBehind;
-}
-
-// Why root must not be asked to act on the item at a real path, in words for the user: someone
-// else could change the folder that holds it, or (for a copy) something may stand where the copy
-// would go.
-std::optional<QString> rootRefusal(const Platform::Services& services, const QString& realPath, bool creating)
-{
-    if (auto reason = services.rootOnlyRule.whyOthersCanChange(QFileInfo(realPath).path()))
-        return reason;
-    Platform::FileError taken;
-    if (creating && !services.fileManager->nothingAtPath(realPath, &taken))
-        return format(QStringLiteral("%@, so the installer will not ask for administrator rights to copy there. An "
-                                     "administrator can clear the way, or install Foldwise from a root shell."),
-                      {taken.description});
-    return std::nullopt;
-}
-
-// The hidden siblings that the user's sweep left beside the item, by their names in its real folder.
-QStringList leftoversBeside(const QString& realPath, const Platform::FileError& plain)
-{
-    QStringList leftovers;
-    for (const QString& leftover : plain.unswept)
-        leftovers.append(appendingPathComponent(QFileInfo(realPath).path(), QFileInfo(leftover).fileName()));
-    return leftovers;
 }
 
 // The one way an operation fills its optional error description: into the caller's holder,
@@ -405,65 +376,44 @@ bool ALAppDelegate::runRootCommand(const Platform::RootCommand& command, std::op
     std::optional<QString> description;
     if (runCommandAsAdministrator(command.text, &output, &description))
         return reported(true, description, errorDescription);
-    if (description != kPasswordRequired && !m_services.fileManager->nothingAtPath(command.sibling))
-        description = format(QStringLiteral("%@; what is left is at \"%@\""), {description, command.sibling});
+    if (description != kPasswordRequired)
+        if (const auto left = rootWarrant().leftBy(command))
+            description = format(QStringLiteral("%@; what is left is at \"%@\""), {description, *left});
     return reported(false, description, errorDescription);
+}
+
+// Root's command where the warrant gives one, else the reason: the rule's refusal is kept for the
+// access alert, the plain failure only reported.
+bool ALAppDelegate::takeRootStep(const Platform::RootStep& step, std::optional<QString>* errorDescription)
+{
+    if (step.command)
+        return runRootCommand(*step.command, errorDescription);
+    if (step.refused)
+        return declined(step.reason, errorDescription);
+    return reported(false, step.reason, errorDescription);
 }
 
 bool ALAppDelegate::rootCopyFile(const QString& source, const QString& destinationFile,
                                  std::optional<QString>* errorDescription)
 {
-    if (const auto refusal = whyRootMayNotActOn(
-            destinationFile, QStringLiteral(", so root will not install there. Its owner can install it with their own "
-                                            "rights, or an administrator can make the folder root's alone.")))
+    const Platform::RootWarrant warrant = rootWarrant();
+    if (const auto refusal = warrant.whyNotByItself(destinationFile, kRootWillNotInstallThere))
         return declined(*refusal, errorDescription);
-    Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
-    if (files.copyItem(source, destinationFile, &plain))
+    if (m_services.fileManager->copyItem(source, destinationFile, &plain))
         return doneButLeftSomething(plain, errorDescription);
-    if (!isLackOfRights(plain))
-        return reported(false, plain.description, errorDescription);
-    // Root must act on the folders the user saw, by names that hold no link and no relative
-    // part (pkexec starts the shell in another working folder), only where nobody else can
-    // change them, and only onto a free destination: `cp -R` would copy into a folder standing
-    // there and write through links in it.
-    Platform::FileError unresolved;
-    const std::optional<QString> realSource = files.resolvedPath(source, &unresolved);
-    const std::optional<QString> realDestination = realSource ? files.resolvedPath(destinationFile, &unresolved)
-                                                              : std::nullopt;
-    if (!realDestination)
-        return reported(false, unresolved.description, errorDescription);
-    if (const auto refusal = rootRefusal(m_services, *realDestination, true))
-        return declined(*refusal, errorDescription);
-    // What root copies must be as safe from others as where it goes.
-    if (const auto refusal = m_services.rootOnlyRule.whyOthersCanChangeTree(*realSource))
-        return declined(*refusal, errorDescription);
-    return runRootCommand(
-        Platform::rootCopyCommand(*realSource, *realDestination, leftoversBeside(*realDestination, plain)),
-        errorDescription);
+    return takeRootStep(warrant.copyInPlaceOf(source, destinationFile, plain), errorDescription);
 }
 
 bool ALAppDelegate::rootEraseFile(const QString& path, std::optional<QString>* errorDescription)
 {
-    if (const auto refusal = whyRootMayNotActOn(
-            path, QStringLiteral(", so root will not remove the copy there. Its owner can remove it with their own "
-                                 "rights.")))
+    const Platform::RootWarrant warrant = rootWarrant();
+    if (const auto refusal = warrant.whyNotByItself(path, kRootWillNotRemoveThere))
         return declined(*refusal, errorDescription);
-    Platform::FileManager& files = *m_services.fileManager;
     Platform::FileError plain;
-    if (files.removeItem(path, &plain))
+    if (m_services.fileManager->removeItem(path, &plain))
         return doneButLeftSomething(plain, errorDescription);
-    // Only a copy that could not even be moved aside for lack of rights goes to root; once moved,
-    // what is left is named in the description instead.
-    if (!isLackOfRights(plain))
-        return reported(false, plain.description, errorDescription);
-    Platform::FileError unresolved;
-    const std::optional<QString> realPath = files.resolvedPath(path, &unresolved);
-    if (!realPath)
-        return reported(false, unresolved.description, errorDescription);
-    if (const auto refusal = rootRefusal(m_services, *realPath, false))
-        return declined(*refusal, errorDescription);
-    return runRootCommand(Platform::rootRemovalCommand(*realPath, leftoversBeside(*realPath, plain)), errorDescription);
+    return takeRootStep(warrant.removalInPlaceOf(path, plain), errorDescription);
 }
 
 bool ALAppDelegate::declined(const QString& refusal, std::optional<QString>* errorDescription)
@@ -660,21 +610,9 @@ ALCopyState ALAppDelegate::copyState(const QVariantMap& copy) const
     return *order < 0 ? ALCopyState::older : ALCopyState::newer;
 }
 
-std::optional<QString> ALAppDelegate::whyRootMayNotActOn(const QString& itemPath, const QString& ending) const
+Platform::RootWarrant ALAppDelegate::rootWarrant() const
 {
-    if (::geteuid() != 0 || !m_services.fileManager->actsWithOwnRights(itemPath))
-        return std::nullopt;
-    // A folder or link on the way that someone else controls could lead root into a folder of
-    // root's, or to another program's item of that name.
-    return m_services.rootOnlyRule.whyOthersCanRedirect(QFileInfo(itemPath).absolutePath(), ending);
-}
-
-std::optional<QString> ALAppDelegate::whyRootMayNotReplace(const QString& copyPath) const
-{
-    return whyRootMayNotActOn(
-        copyPath,
-        QStringLiteral(", so root will not replace the copy there. Its owner can upgrade it with their own rights, or "
-                       "an administrator can remove it and install again."));
+    return Platform::RootWarrant(*m_services.fileManager, m_services.rootOnlyRule);
 }
 
 ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
@@ -699,7 +637,7 @@ ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
         if (state != ALCopyState::older && state != ALCopyState::damaged)
             continue;
         const QString copyPath = copy.toMap().value(ALKey::Path).toString();
-        if (const auto refusal = whyRootMayNotReplace(copyPath)) {
+        if (const auto refusal = rootWarrant().whyNotByItself(copyPath, kRootWillNotReplaceThere)) {
             upgraded = false;
             errorDescription = refusal;
             continue;
@@ -713,7 +651,7 @@ ALActionOutcome ALAppDelegate::upgradeInstallation(int row, bool* lackOfRights)
         }
         upgraded = false;
         errorDescription = error.description;
-        if (isLackOfRights(error)) {
+        if (Platform::RootWarrant::makesUpFor(error)) {
             errorDescription =
                 format(QStringLiteral("%@; an upgrade never asks for administrator rights: an administrator "
                                       "can run the installer as root, or uninstall and install again"),

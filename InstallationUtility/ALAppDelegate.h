@@ -5,6 +5,7 @@
 #include "Platform/App/Services.h"
 #include "Platform/Files/RunLock.h"
 #include "Platform/Privileges/RootCommands.h"
+#include "Platform/Privileges/RootWarrant.h"
 #include "Platform/Table/TableView.h"
 
 #include <QLabel>
@@ -116,6 +117,9 @@ private:
     bool runCommandAsAdministrator(const QString& commandText, std::optional<QString>* output,
                                    std::optional<QString>* errorDescription);
     bool runRootCommand(const Platform::RootCommand& command, std::optional<QString>* errorDescription);
+    bool takeRootStep(const Platform::RootStep& step, std::optional<QString>* errorDescription);
+    // Whether and where root may act, over this run's files and rule.
+    Platform::RootWarrant rootWarrant() const;
     QString whyPluginIsMissing() const;
     // Takes the lock against other runs of the installer for one copy or removal; where another
     // run holds it, the user is told and false is given. A lock file that cannot be used is
@@ -124,10 +128,6 @@ private:
     // Fails an operation for which root is not asked, keeping the reason for the access alert.
     bool declined(const QString& refusal, std::optional<QString>* errorDescription);
     static std::optional<QString> whatWasLeft(const Platform::FileError& error);
-    // Why root, acting with its own rights rather than as a user, must not act on the item at
-    // that path (the reason ending as given); none where it may, or where a user's rights are used.
-    std::optional<QString> whyRootMayNotActOn(const QString& itemPath, const QString& ending) const;
-    std::optional<QString> whyRootMayNotReplace(const QString& copyPath) const;
     bool doneButLeftSomething(const Platform::FileError& plain, std::optional<QString>* errorDescription);
     void showError(const QString& message);
 

@@ -17,4 +17,13 @@ inline const QString kNoAccessMessage =
 inline const QString kPasswordRequired = QStringLiteral("The administrator password is required to do this.");
 inline const QString kBusyMessage = QStringLiteral(
     "Another run of the installer is installing or uninstalling Foldwise right now. Please try again when it is done.");
+// Endings of the reason why root, acting by itself, keeps out of a folder that someone else controls.
+inline const QString kRootWillNotInstallThere =
+    QStringLiteral(", so root will not install there. Its owner can install it with their own rights, or an "
+                   "administrator can make the folder root's alone.");
+inline const QString kRootWillNotRemoveThere =
+    QStringLiteral(", so root will not remove the copy there. Its owner can remove it with their own rights.");
+inline const QString kRootWillNotReplaceThere =
+    QStringLiteral(", so root will not replace the copy there. Its owner can upgrade it with their own rights, or an "
+                   "administrator can remove it and install again.");
 }  // namespace ALMessage
