@@ -179,35 +179,44 @@ TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOf
 // user): root is asked only where the user's own rights on the plug-in folder fall short, onto a
 // free destination, by the real path, and only where nobody but root can change that path; never
 // into a folder planted after discovery; and a removal never leaves half a copy under the real name.
-TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverThroughAPlantedFolder)
-{
-    FOLDWISE_REQUIRE_ROOT("to own the files that a plain user must not reach");
-    ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
-    const QString real = QFileInfo(temp.path()).canonicalFilePath();
-    const QString calls = temp.filePath(QStringLiteral("calls"));
-    QDir().mkpath(calls);
-    ::chmod(QFile::encodeName(calls).constData(), 0777);
-    const auto shell = pkexecStandIn(
-        temp.filePath(QStringLiteral("pkexec")),
-        ("printf '%s\\n' \"$4\" >> '" + calls + "/log'\nif [ -e '" + calls + "/dismiss' ]; then\n").toUtf8()
-            + kPkexecDismissingThePrompt + "\nfi\nshift; exec \"$@\"");
-    const QString secret = temp.filePath(QStringLiteral("secret"));
-    Fixtures::writeFile(secret, "root's own");
-    const QString acrobatPath = Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat.app"), QStringLiteral("17.0"));
-    fakes.registry->applications = {acrobatPath};
-    // The user's own support folder, and one reached through a link whose plug-in folder is root's.
-    const QString userPlugins = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
-    const QString rootPlugins = temp.filePath(QStringLiteral("Real Support/Adobe/Acrobat/2017/Plug-Ins"));
-    QFile::link(temp.filePath(QStringLiteral("Real Support")), temp.filePath(QStringLiteral("Support link")));
-    const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
-
+class PlainUserFallbackTest : public PkexecFallbackTest {
+protected:
     struct Seen {
         QStringList alerts, log, commands;
         QStringList informativeTexts;  // one for each alert, empty when it has none
     };
+
+    QString real, calls, secret, acrobatPath, userPlugins, rootPlugins, plugin;
+    std::shared_ptr<Platform::PkexecAdministratorShell> shell;
+
+    void SetUp() override
+    {
+        PkexecFallbackTest::SetUp();
+        FOLDWISE_REQUIRE_ROOT("to own the files that a plain user must not reach");
+        ::chmod(QFile::encodeName(temp.path()).constData(), 0755);
+        real = QFileInfo(temp.path()).canonicalFilePath();
+        calls = temp.filePath(QStringLiteral("calls"));
+        QDir().mkpath(calls);
+        ::chmod(QFile::encodeName(calls).constData(), 0777);
+        shell = pkexecStandIn(
+            temp.filePath(QStringLiteral("pkexec")),
+            ("printf '%s\\n' \"$4\" >> '" + calls + "/log'\nif [ -e '" + calls + "/dismiss' ]; then\n").toUtf8()
+                + kPkexecDismissingThePrompt + "\nfi\nshift; exec \"$@\"");
+        secret = temp.filePath(QStringLiteral("secret"));
+        Fixtures::writeFile(secret, "root's own");
+        acrobatPath = Fixtures::makeAcrobat(apps + QStringLiteral("/Acrobat.app"), QStringLiteral("17.0"));
+        // The user's own support folder, and one reached through a link whose plug-in folder is root's.
+        userPlugins = support + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins");
+        rootPlugins = temp.filePath(QStringLiteral("Real Support/Adobe/Acrobat/2017/Plug-Ins"));
+        QFile::link(temp.filePath(QStringLiteral("Real Support")), temp.filePath(QStringLiteral("Support link")));
+        plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
+    }
+
     // Loads the window as root, then discovers, lets `plant` act and clicks as the plain user.
-    const auto click = [&](const QString& supportFolder, const std::function<void()>& plant,
-                           const Platform::RootOnlyRule& rule = Platform::RootOnlyRule()) {
+    Seen click(
+        const QString& supportFolder, const std::function<void()>& plant = [] {},
+        const Platform::RootOnlyRule& rule = Platform::RootOnlyRule())
+    {
         QFile::remove(calls + QStringLiteral("/log"));
         fakes = FakeServices();
         fakes.rootOnlyRule = rule;
@@ -236,92 +245,93 @@ TEST_F(PkexecFallbackTest, AsAPlainUserRootIsAskedOnlyForMissingRightsAndNeverTh
         seen.commands = QString::fromUtf8(Fixtures::readFile(calls + QStringLiteral("/log")))
                             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return seen;
-    };
+    }
+
     // Each entry with its contents: equal only when nothing was made, removed or changed.
-    const auto tree = [](const QString& folder) {
+    static QStringList tree(const QString& folder)
+    {
         QStringList entries = Fixtures::treeOf(folder);
         for (QString& entry : entries)
             entry += QString::fromUtf8(Fixtures::readFile(entry).toHex());
         return entries;
-    };
+    }
+};
 
-    {
-        SCOPED_TRACE("a folder planted after discovery, holding a link to root's file");
-        QDir().mkpath(userPlugins);
-        Fixtures::chownTree(support, Fixtures::kPlainUser);
-        const QString planted = userPlugins + QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
-        const Seen seen = click(support, [&] {
-            QDir().mkpath(planted);
-            QFile::link(secret, planted + QStringLiteral("/Info.plist"));
-        });
-        EXPECT_TRUE(QFileInfo(planted + QStringLiteral("/Info.plist")).isSymLink()) << "the plant took";
-        EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
-        EXPECT_EQ(seen.alerts,
-                  (QStringList{QStringLiteral("Please run Acrobat at least once before installing Foldwise."),
-                               QStringLiteral(
-                                   "Can't perform operation, probably there is no access to the selected location")}));
-        ASSERT_EQ(seen.log.size(), 1);
-        EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST))))
-            << seen.log.first().toStdString();
-        EXPECT_EQ(Fixtures::readFile(secret), "root's own");
-        QDir(userPlugins).removeRecursively();
-    }
-    {
-        SCOPED_TRACE("root's plug-in folder, through a link: root is asked, by the real path");
-        QDir().mkpath(rootPlugins);
-        const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
-        EXPECT_EQ(withSiblingsMasked(seen.commands),
-                  QStringList{rootCopyCommandText(
-                      QFileInfo(plugin).canonicalFilePath(),
-                      real + QStringLiteral("/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin"))});
-        // The stand-in ran cp as the plain user, which root's folder refused.
-        ASSERT_EQ(seen.log.size(), 1);
-        EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
-    }
-    {
-        SCOPED_TRACE("a copy in root's folder, prompt dismissed: the copy stays whole");
-        Fixtures::makePluginCopy(rootPlugins + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
-        const QStringList before = tree(rootPlugins);
-        Fixtures::writeFile(calls + QStringLiteral("/dismiss"), "");
-        const Seen seen = click(temp.filePath(QStringLiteral("Support link")), [] {});
-        QFile::remove(calls + QStringLiteral("/dismiss"));
-        EXPECT_EQ(withSiblingsMasked(seen.commands),
-                  QStringList{rootRemovalCommandText(
-                      real + QStringLiteral("/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin"))});
-        EXPECT_EQ(seen.log, QStringList{QStringLiteral("Error = The administrator password is required to do this.")});
-        EXPECT_EQ(tree(rootPlugins), before);
-    }
-    {
-        SCOPED_TRACE("a copy of the user's holding a folder of root's: nothing left under the real name");
-        const QString copy = userPlugins + QStringLiteral("/Foldwise.acroplugin");
-        Fixtures::makePluginCopy(copy, QStringLiteral("2.4"));
-        Fixtures::chownTree(support, Fixtures::kPlainUser);
-        Fixtures::chownTree(copy + QStringLiteral("/Contents/Resources"), 0);
-        const Seen seen = click(support, [] {});
-        EXPECT_TRUE(seen.commands.isEmpty()) << "root is not asked to delete what was moved aside";
-        EXPECT_FALSE(QFileInfo::exists(copy));
-        EXPECT_EQ(seen.alerts,
-                  QStringList{
-                      QStringLiteral("Can't perform operation, probably there is no access to the selected location")});
-        ASSERT_EQ(seen.log.size(), 1);
-        const QStringList aside = QDir(userPlugins).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        ASSERT_EQ(aside.size(), 1);
-        EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
-            << seen.log.first().toStdString();
+TEST_F(PlainUserFallbackTest, AFolderPlantedAfterDiscoveryIsNeverCopiedIntoByRoot)
+{
+    QDir().mkpath(userPlugins);
+    Fixtures::chownTree(support, Fixtures::kPlainUser);
+    const QString planted = userPlugins + QStringLiteral("/Foldwise.acroplugin/Foldwise.acroplugin/Contents");
+    const Seen seen = click(support, [&] {
+        QDir().mkpath(planted);
+        QFile::link(secret, planted + QStringLiteral("/Info.plist"));
+    });
+    EXPECT_TRUE(QFileInfo(planted + QStringLiteral("/Info.plist")).isSymLink()) << "the plant took";
+    EXPECT_TRUE(seen.commands.isEmpty()) << seen.commands.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(seen.alerts,
+              (QStringList{QStringLiteral("Please run Acrobat at least once before installing Foldwise."), kNoAccess}));
+    ASSERT_EQ(seen.log.size(), 1);
+    EXPECT_TRUE(seen.log.first().contains(QString::fromLocal8Bit(std::strerror(EEXIST))))
+        << seen.log.first().toStdString();
+    EXPECT_EQ(Fixtures::readFile(secret), "root's own");
+}
 
-        SCOPED_TRACE("the next install cannot clear that away either: it installs, and says what stays");
-        const Seen next = click(support, [] {});
-        EXPECT_TRUE(next.commands.isEmpty());
-        EXPECT_TRUE(QFileInfo::exists(copy + QStringLiteral("/Contents")));
-        EXPECT_EQ(next.alerts, QStringList{kNoAccess});
-        ASSERT_EQ(next.log.size(), 1);
-        EXPECT_TRUE(next.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
-            << next.log.first().toStdString();
-        EXPECT_EQ(QStringLiteral("Error = ") + next.informativeTexts.last(), next.log.first());
-        QDir(copy).removeRecursively();
-    }
+TEST_F(PlainUserFallbackTest, RootsFolderThroughALinkIsAskedForOnceByTheRealPath)
+{
+    QDir().mkpath(rootPlugins);
+    const Seen seen = click(temp.filePath(QStringLiteral("Support link")));
+    EXPECT_EQ(withSiblingsMasked(seen.commands),
+              QStringList{rootCopyCommandText(
+                  QFileInfo(plugin).canonicalFilePath(),
+                  real + QStringLiteral("/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin"))});
+    // The stand-in ran cp as the plain user, which root's folder refused.
+    ASSERT_EQ(seen.log.size(), 1);
+    EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
+}
 
-    // Where anyone but root could change the path while the prompt is up, root is never asked.
+TEST_F(PlainUserFallbackTest, ARemovalWhosePromptIsDismissedLeavesTheCopyWhole)
+{
+    Fixtures::makePluginCopy(rootPlugins + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
+    const QStringList before = tree(rootPlugins);
+    Fixtures::writeFile(calls + QStringLiteral("/dismiss"), "");
+    const Seen seen = click(temp.filePath(QStringLiteral("Support link")));
+    EXPECT_EQ(withSiblingsMasked(seen.commands),
+              QStringList{rootRemovalCommandText(
+                  real + QStringLiteral("/Real Support/Adobe/Acrobat/2017/Plug-Ins/Foldwise.acroplugin"))});
+    EXPECT_EQ(seen.log, QStringList{QStringLiteral("Error = The administrator password is required to do this.")});
+    EXPECT_EQ(tree(rootPlugins), before);
+}
+
+TEST_F(PlainUserFallbackTest, ACopyHoldingAFolderOfRootsLeavesNothingUnderTheRealNameAndIsNamedAfter)
+{
+    const QString copy = userPlugins + QStringLiteral("/Foldwise.acroplugin");
+    Fixtures::makePluginCopy(copy, QStringLiteral("2.4"));
+    Fixtures::chownTree(support, Fixtures::kPlainUser);
+    Fixtures::chownTree(copy + QStringLiteral("/Contents/Resources"), 0);
+    const Seen seen = click(support);
+    EXPECT_TRUE(seen.commands.isEmpty()) << "root is not asked to delete what was moved aside";
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_EQ(seen.alerts, QStringList{kNoAccess});
+    ASSERT_EQ(seen.log.size(), 1);
+    const QStringList aside = QDir(userPlugins).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(seen.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
+        << seen.log.first().toStdString();
+
+    SCOPED_TRACE("the next install cannot clear that away either: it installs, and says what stays");
+    const Seen next = click(support);
+    EXPECT_TRUE(next.commands.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(copy + QStringLiteral("/Contents")));
+    EXPECT_EQ(next.alerts, QStringList{kNoAccess});
+    ASSERT_EQ(next.log.size(), 1);
+    EXPECT_TRUE(next.log.first().contains(userPlugins + QLatin1Char('/') + aside.first()))
+        << next.log.first().toStdString();
+    EXPECT_EQ(QStringLiteral("Error = ") + next.informativeTexts.last(), next.log.first());
+}
+
+// Where anyone but root could change the path while the prompt is up, root is never asked.
+TEST_F(PlainUserFallbackTest, RootIsAskedOnlyWhereNobodyButRootAndAdministratorsCanChangeThePath)
+{
     constexpr uid_t kOtherUser = Fixtures::kPlainUser - 1;
     const auto own = [](const QString& path, uid_t user, gid_t group, mode_t mode) {
         ::chown(QFile::encodeName(path).constData(), user, group);
