@@ -139,24 +139,6 @@ TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
     EXPECT_TRUE(result.errors.contains("Acrobat is not found"));
 }
 
-TEST_F(CommandLine, ARunningAcrobatIsSkippedAndSaysWhy)
-{
-    ChildProcess running(Fixtures::makeAcrobatExecutable(acrobat2017), {QStringLiteral("60")});
-    ASSERT_TRUE(running.started());
-    const QStringList before = treeOf(home);
-    const CommandResult result = run({QStringLiteral("--install"), acrobat2017});
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_TRUE(QString::fromUtf8(result.errors)
-                    .contains(acrobat2017
-                              + QStringLiteral(": Please close Acrobat before installing or uninstalling "
-                                               "Foldwise.")))
-        << result.errors.toStdString();
-    EXPECT_EQ(treeOf(home), before);
-    const QJsonArray rows = listed(run({QStringLiteral("--list"), QStringLiteral("--json")}));
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_TRUE(rows.at(1).toObject().value("running").toBool());
-}
-
 TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
 {
     FOLDWISE_REQUIRE_ROOT("to start the program as a plain user");

@@ -435,6 +435,7 @@ TEST_F(CommandLineRunTest, ListJsonTellsEachCopysStateAndWhatCouldNotBeRead)
     const QString bobs2020 =
         Fixtures::makeAcrobat(temp.filePath(QStringLiteral("bob/Applications/B.app")), QStringLiteral("20.001"));
     bob.fakes.registry->applications.append(bobs2020);
+    bob.fakes.workspace->running.append(bobs2020 + QStringLiteral("/Contents/MacOS/AdobeAcrobat"));
     bob.fakes.registry->unreadable.append(
         {temp.filePath(QStringLiteral("bob/Applications/C.app")), QStringLiteral("it has no Contents/Info.plist")});
 
@@ -452,11 +453,12 @@ TEST_F(CommandLineRunTest, ListJsonTellsEachCopysStateAndWhatCouldNotBeRead)
         states.append(row.value(QStringLiteral("user")).toString() + QLatin1Char(' ')
                       + row.value(QStringLiteral("state")).toString() + QLatin1Char(' ')
                       + (copies.isEmpty() ? QStringLiteral("-")
-                                          : copies.at(0).toObject().value(QStringLiteral("state")).toString()));
+                                          : copies.at(0).toObject().value(QStringLiteral("state")).toString())
+                      + (row.value(QStringLiteral("running")).toBool() ? QStringLiteral(" running") : QString()));
     }
     EXPECT_EQ(states,
               (QStringList{"ann intact intact", "ann older older", "ann newer newer", "bob damaged damaged",
-                           "bob notInstalled -"}));
+                           "bob notInstalled - running"}));
     const QJsonArray unreadable = told.value(QStringLiteral("unreadable")).toArray();
     ASSERT_EQ(unreadable.size(), 1);
     EXPECT_EQ(unreadable.at(0).toObject(),

@@ -137,44 +137,6 @@ TEST_F(PkexecFallbackTest, RootsCopyIsWritableByNobodyElseWhateverTheFoldersDefa
     }
 }
 
-TEST_F(PkexecFallbackTest, AdministratorFallbackActsOnExactlyAnAcrobatPathFullOfShellSyntax)
-{
-    const QString name = QStringLiteral(
-        "Acro'bat \"$(touch hostile-ran)\" `touch hostile-ran2` $HOME ${IFS} '; touch hostile-ran3; ' \\ \n.app");
-    const QString path = Fixtures::makeAcrobat(apps + QLatin1Char('/') + name, QStringLiteral("11.0"));
-    const QString folder = path + QStringLiteral("/Contents/Plug-ins");
-    const QString destination = folder + QStringLiteral("/Foldwise.acroplugin");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    fakes.registry->applications = {path};
-    fakes.fileManager->failingCopies = {destination};
-    fakes.fileManager->failingRemovals = {destination};
-
-    auto& d = loadWindow(pkexecStandIn(temp.filePath(QStringLiteral("pkexec")), kPkexecRunningTheCommand));
-    d.searchForAcrobat();
-    d.table()->selectRow(0);
-
-    const auto everything = Fixtures::treeOf;
-    const QStringList before = everything(temp.path());
-    d.smartInstallation(nullptr);
-    EXPECT_TRUE(fakes.alerts->panels.empty());
-    ASSERT_EQ(fakes.fileManager->copies.size(), 1);
-    QStringList expected = before;
-    const QString plugin = mainBundle + QStringLiteral("/Contents/Resources/Foldwise.acroplugin");
-    expected.append(destination);
-    for (const QString& entry : everything(plugin))
-        expected.append(destination + entry.mid(plugin.size()));
-    expected.sort();
-    EXPECT_EQ(everything(temp.path()), expected) << "the copy made exactly the plug-in inside that Acrobat";
-    EXPECT_TRUE(d.acrobatInstances().first().contains(ALKey::FW));
-
-    d.table()->selectRow(0);
-    d.smartInstallation(nullptr);
-    EXPECT_TRUE(fakes.alerts->panels.empty());
-    EXPECT_EQ(everything(temp.path()), before) << "the removal took exactly the copy";
-    EXPECT_FALSE(d.acrobatInstances().first().contains(ALKey::FW));
-    EXPECT_TRUE(everything(QDir::currentPath()).filter(QStringLiteral("hostile-ran")).isEmpty());
-}
-
 // As a plain user, with pkexec standing in (it notes each command, then runs it as that same
 // user): root is asked only where the user's own rights on the plug-in folder fall short, onto a
 // free destination, by the real path, and only where nobody but root can change that path; never

@@ -62,18 +62,3 @@ TEST_F(QuotingProofTest, CopyAndRemovalActOnExactlyTheNamedItems)
     EXPECT_EQ(fakes.fileManager->copies.size(), awkward.size());
     EXPECT_TRUE(treeOf(QDir::currentPath()).filter(QStringLiteral("-ran")).isEmpty());
 }
-
-TEST_F(QuotingProofTest, OrdinaryPathsGiveThePlainCommandText)
-{
-    ALAppDelegate& d = makeDelegate();
-    const QString real = QFileInfo(root).canonicalFilePath();
-    Fixtures::makePluginCopy(root + QStringLiteral("/a b/Foldwise.acroplugin"), QStringLiteral("2.5"));
-    QDir().mkpath(root + QStringLiteral("/b c"));
-    fakes.fileManager->failingCopies = {root + QStringLiteral("/b c/Foldwise.acroplugin")};
-    d.rootCopyFile(root + QStringLiteral("/a b/Foldwise.acroplugin"), root + QStringLiteral("/b c/Foldwise.acroplugin"),
-                   nullptr);
-    EXPECT_EQ(withSiblingsMasked(fakes.shell->commands),
-              QStringList{rootCopyCommandText(real + QStringLiteral("/a b/Foldwise.acroplugin"),
-                                              real + QStringLiteral("/b c/Foldwise.acroplugin"))});
-    EXPECT_EQ(Platform::shellSingleQuoted(QStringLiteral("it's")), QStringLiteral("'it'\\''s'"));
-}
