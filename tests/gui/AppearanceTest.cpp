@@ -143,8 +143,9 @@ TEST_F(AppearanceTest, EveryTextReachesSevenToOneUnderADarkOrHighContrastPalette
         };
         for (const auto& m : measured) {
             std::cout << c.name << ": " << m.what << " " << m.ratio << ":1\n";
-            if (c.follows)
+            if (c.follows) {
                 EXPECT_GE(m.ratio, 7) << m.what;
+            }
         }
 
         // The focus ring, where Tab puts it, against the row beneath it.
