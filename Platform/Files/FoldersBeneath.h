@@ -25,4 +25,8 @@ UniqueFd openFolderBeneath(int folder, const QByteArray& relative, int& error);
 // The same one component at a time, as every system can.
 UniqueFd openFolderBeneathStepByStep(int folder, const QByteArray& relative, int& error);
 
+// The folder at the absolute `path` in one call, when no link stands anywhere on it and no ".."
+// is taken: ELOOP for a link, EXDEV for "..", ENOSYS where the system has no such call.
+UniqueFd openFolderWithoutLinks(const QByteArray& path, int& error);
+
 }  // namespace Platform

@@ -9,12 +9,21 @@
 
 namespace Platform {
 
+namespace {
+
+bool takesParentStep(const QByteArray& path)
+{
+    return path.split('/').contains(QByteArrayLiteral(".."));
+}
+
+}  // namespace
+
 UniqueFd openFolderBeneath(int folder, const QByteArray& relative, int& error)
 {
 #ifdef SYS_openat2
     // RESOLVE_BENEATH alone would still allow a ".." that stays below; we take none at all, as
     // the step-by-step walk does.
-    if (relative.split('/').contains(QByteArrayLiteral(".."))) {
+    if (takesParentStep(relative)) {
         error = EXDEV;
         return UniqueFd();
     }
@@ -33,6 +42,27 @@ UniqueFd openFolderBeneath(int folder, const QByteArray& relative, int& error)
     }
 #endif
     return openFolderBeneathStepByStep(folder, relative, error);
+}
+
+UniqueFd openFolderWithoutLinks(const QByteArray& path, int& error)
+{
+#ifdef SYS_openat2
+    if (takesParentStep(path)) {
+        error = EXDEV;
+        return UniqueFd();
+    }
+    open_how how{};
+    how.flags = kWalkFolderFlags & ~O_NOFOLLOW;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.constData(), &how, sizeof how);
+    if (fd >= 0)
+        return UniqueFd(int(fd));
+    error = errno == EPERM ? ENOSYS : errno;
+#else
+    (void)path;
+    error = ENOSYS;
+#endif
+    return UniqueFd();
 }
 
 }  // namespace Platform

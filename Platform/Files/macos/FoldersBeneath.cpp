@@ -1,5 +1,7 @@
 #include "Platform/Files/FoldersBeneath.h"
 
+#include <cerrno>
+
 namespace Platform {
 
 // The system's own O_NOFOLLOW_ANY would do in one call from macOS 11 on; the step-by-step walk
@@ -7,6 +9,12 @@ namespace Platform {
 UniqueFd openFolderBeneath(int folder, const QByteArray& relative, int& error)
 {
     return openFolderBeneathStepByStep(folder, relative, error);
+}
+
+UniqueFd openFolderWithoutLinks(const QByteArray&, int& error)
+{
+    error = ENOSYS;
+    return UniqueFd();
 }
 
 }  // namespace Platform
