@@ -1,6 +1,7 @@
 #include "Platform/Bundles/FolderScanRegistry.h"
 
 #include "Platform/Files/Paths.h"
+#include "Platform/Files/RootPathWalk.h"
 #include "Platform/PropertyList/PropertyListCache.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -128,9 +130,28 @@ std::vector<std::string> subfolderNames(const QString& folder)
     return names;
 }
 
-// Why a bundle's Info.plist did not read, as far as a look at the entry tells without opening it.
+// Why root's walk declined the bundle's Info.plist, if it did.
+std::optional<QString> whyRootDeclined(const QString& infoPath)
+{
+    switch (openFileAsRoot(QFile::encodeName(infoPath)).refusal) {
+    case RootWalkRefusal::linkOthersCanChange:
+        return QStringLiteral("its Contents/Info.plist lies behind a link that someone other than root can change");
+    case RootWalkRefusal::hardLinkOfAnotherOwner:
+        return QStringLiteral("its Contents/Info.plist is a hard link to a file that the owner of its folder does "
+                              "not own");
+    case RootWalkRefusal::none:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Why a bundle's Info.plist did not read, as far as a look at the entry tells without reading it.
 QString whyUnreadable(const QString& infoPath)
 {
+    if (::geteuid() == 0) {
+        if (std::optional<QString> declined = whyRootDeclined(infoPath))
+            return *declined;
+    }
     struct stat info;
     if (::lstat(QFile::encodeName(infoPath).constData(), &info) != 0)
         return errno == ENOENT ? QStringLiteral("it has no Contents/Info.plist")

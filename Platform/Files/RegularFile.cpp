@@ -1,5 +1,7 @@
 #include "Platform/Files/RegularFile.h"
 
+#include "Platform/Files/RootPathWalk.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -44,6 +46,15 @@ std::optional<QByteArray> readAll(int fd, qint64 expected, qint64 maxSize)
     return data;
 }
 
+// Root reads files in trees that users own, where a link could lead it to a file of root's alone
+// or to a device: root walks the path by descriptor instead of letting the system follow links.
+int openForReading(const QByteArray& encodedPath)
+{
+    if (::geteuid() == 0)
+        return openFileAsRoot(encodedPath).fd.release();
+    return ::open(encodedPath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+
 }  // namespace
 
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize)
@@ -61,7 +72,7 @@ std::optional<QByteArray> readRegularFile(const QByteArray& encodedPath, const s
 {
     if (encodedPath.isEmpty() || !S_ISREG(named.st_mode) || named.st_size > maxSize)
         return std::nullopt;
-    const int fd = ::open(encodedPath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = openForReading(encodedPath);
     if (fd < 0)
         return std::nullopt;
     std::optional<QByteArray> contents;

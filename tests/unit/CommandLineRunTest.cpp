@@ -531,3 +531,34 @@ TEST_F(CommandLineRunTest, RootActingByItselfNeverFollowsAFolderSomeoneElseContr
         EXPECT_TRUE(fakes.fileManager->replacements.isEmpty());
     }
 }
+
+TEST_F(CommandLineRunTest, RootListsNothingItWouldReadThroughAUsersLink)
+{
+    FOLDWISE_REQUIRE_ROOT("to give a bundle to a plain user");
+    // An Acrobat whose Info.plist root alone may read, under a name nobody else should learn.
+    const QString hidden = Fixtures::makeAcrobat(temp.filePath(QStringLiteral("root only/Hidden.app")),
+                                                 QStringLiteral("11.0.1"), QStringLiteral("Secret Acrobat"));
+    const QString hiddenInfo = hidden + QStringLiteral("/Contents/Info.plist");
+    ASSERT_EQ(::chmod(QFile::encodeName(hiddenInfo).constData(), 0600), 0);
+    const struct {
+        const char* name;
+        bool usersLink;
+        bool shown;
+    } rows[] = {
+        {"a plain user's link is not followed", true, false},
+        {"root's own link in root's folder is", false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(apps).removeRecursively();
+        const QString acrobat = apps + QStringLiteral("/Acrobat.app");
+        ASSERT_TRUE(QDir().mkpath(acrobat + QStringLiteral("/Contents")));
+        ASSERT_TRUE(QFile::link(hiddenInfo, acrobat + QStringLiteral("/Contents/Info.plist")));
+        if (row.usersLink)
+            Fixtures::chownTree(apps, Fixtures::kPlainUser);
+        fakes.registry->applications = {acrobat};
+
+        run(QStringLiteral("--list --json"));
+        EXPECT_EQ(out.contains(QStringLiteral("Secret Acrobat")), row.shown) << out.toStdString();
+    }
+}

@@ -1,10 +1,13 @@
 #include "Platform/Bundles/FolderScanRegistry.h"
+#include "tests/support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Platform::FolderScanRegistry;
 
@@ -113,4 +116,45 @@ TEST_F(PlatformRegistryTest, TellsWhichBundlesItCouldNotReadAndWhy)
     QDir(folder() + "/Odd.app").removeRecursively();
     registry.editorApplicationsForDocument(m_root.filePath("Manual.pdf"));
     EXPECT_TRUE(registry.unreadableApplications().isEmpty()) << "each look-up tells its own";
+}
+
+TEST_F(PlatformRegistryTest, RootReadsNoInfoPlistThroughWhatAUserPlacedAndSaysSo)
+{
+    FOLDWISE_REQUIRE_ROOT("to give bundles to a plain user");
+    // An editor's Info.plist that root alone may read, and root's own link to it beside.
+    makeBundle(folder("Root only") + "/Hidden.app");
+    const QString hidden = folder("Root only") + "/Hidden.app/Contents";
+    ASSERT_EQ(::chmod(QFile::encodeName(hidden + "/Info.plist").constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(folder() + "/Rooted.app/Contents"));
+    ASSERT_TRUE(QFile::link(hidden + "/Info.plist", folder() + "/Rooted.app/Contents/Info.plist"));
+    // A plain user's bundles that lead to it: by a link to the file, by a link to a folder above
+    // it, and by a second name for the file itself.
+    const QString users = folder("Users");
+    ASSERT_TRUE(QDir().mkpath(users + "/Linked.app/Contents"));
+    ASSERT_TRUE(QFile::link(hidden + "/Info.plist", users + "/Linked.app/Contents/Info.plist"));
+    ASSERT_TRUE(QDir().mkpath(users + "/LinkedContents.app"));
+    ASSERT_TRUE(QFile::link(hidden, users + "/LinkedContents.app/Contents"));
+    ASSERT_TRUE(QDir().mkpath(users + "/HardLinked.app/Contents"));
+    ASSERT_EQ(::link(QFile::encodeName(hidden + "/Info.plist").constData(),
+                     QFile::encodeName(users + "/HardLinked.app/Contents/Info.plist").constData()),
+              0);
+    makeBundle(users + "/Own.app");
+    Fixtures::chownTree(users, Fixtures::kPlainUser);
+    // The second name is the same file, which stays root's.
+    ASSERT_EQ(::chown(QFile::encodeName(hidden + "/Info.plist").constData(), 0, 0), 0);
+
+    FolderScanRegistry registry({folder(), users});
+    EXPECT_EQ(registry.editorApplicationsForDocument(m_root.filePath("Manual.pdf")).join("\n"),
+              QStringList({folder() + "/Rooted.app", users + "/Own.app"}).join("\n"));
+    QStringList told;
+    for (const Platform::UnreadableApplication& met : registry.unreadableApplications())
+        told.append(met.path.mid(users.size() + 1) + ": " + met.reason);
+    EXPECT_EQ(told.join("\n"),
+              QStringList({"HardLinked.app: its Contents/Info.plist is a hard link to a file that the owner of "
+                           "its folder does not own",
+                           "Linked.app: its Contents/Info.plist lies behind a link that someone other than "
+                           "root can change",
+                           "LinkedContents.app: its Contents/Info.plist lies behind a link that someone other "
+                           "than root can change"})
+                  .join("\n"));
 }
