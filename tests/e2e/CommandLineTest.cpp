@@ -78,7 +78,10 @@ protected:
     }
 };
 
-TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
+// The cases that start the program as root for other users; CTest labels them root.
+class CommandLineAsRoot : public CommandLine {};
+
+TEST_F(CommandLineAsRoot, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
 {
     // As a plain user in their own home: root's HOME and XDG_DATA_HOME would not be heeded.
     FOLDWISE_REQUIRE_ROOT("to start the program as a plain user");
@@ -139,7 +142,7 @@ TEST_F(CommandLine, ListsInstallsAgainWithoutChangeAndUninstallsOnePath)
     EXPECT_TRUE(result.errors.contains("Acrobat is not found"));
 }
 
-TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
+TEST_F(CommandLineAsRoot, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
 {
     FOLDWISE_REQUIRE_ROOT("to start the program as a plain user");
     // Acrobat 11's plug-in folder is root's alone: the plain user's copy fails for lack of rights.
@@ -159,7 +162,7 @@ TEST_F(CommandLine, WithoutPromptsAPlainUserFailsWhereRootWouldBeNeeded)
     EXPECT_EQ(treeOf(home), before);
 }
 
-TEST_F(CommandLine, RootWorksForAUserWithTheirRights)
+TEST_F(CommandLineAsRoot, RootWorksForAUserWithTheirRights)
 {
     FOLDWISE_REQUIRE_ROOT("to work for another user");
     const QString user = QStringLiteral("foldwise-e2e");
@@ -247,7 +250,7 @@ private:
 // ~/Applications. The system-wide folder stands in for /Applications (FOLDWISE_APPLICATION_DIRS);
 // the homes are the real ones of real accounts. Run twice it comes to the same, and a run started
 // while another holds the machine's lock waits for it.
-TEST_F(CommandLine, AFleetRunOverThreeUsersInstallsEveryCopyAndComesToTheSameTwice)
+TEST_F(CommandLineAsRoot, AFleetRunOverThreeUsersInstallsEveryCopyAndComesToTheSameTwice)
 {
     FOLDWISE_REQUIRE_ROOT("makes throwaway accounts with useradd");
     const QStringList names = {QStringLiteral("fw-fleet-never"), QStringLiteral("fw-fleet-older"),

@@ -119,6 +119,9 @@ public:  // the table's rows arrange through a reference
     QString pluginsOf(const QString& folder) const { return folder + QStringLiteral("/Adobe/Acrobat/2017/Plug-Ins"); }
 };
 
+// The cases that need root to own files as another user; CTest labels them root.
+class CommandLineRunAsRoot : public CommandLineRunTest {};
+
 TEST_F(CommandLineRunTest, EachOutcomeHasItsExitStatusAndTheRealCauseComesFirst)
 {
     const struct {
@@ -474,7 +477,7 @@ TEST_F(CommandLineRunTest, ListJsonTellsEachCopysStateAndWhatCouldNotBeRead)
     EXPECT_TRUE(err.contains(QStringLiteral("C.app (user bob): could not be read"))) << err.toStdString();
 }
 
-TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
+TEST_F(CommandLineRunAsRoot, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
 {
     FOLDWISE_REQUIRE_ROOT("tries the lock as another user");
     // Left open to others by an earlier run, in a folder anyone may enter.
@@ -495,7 +498,7 @@ TEST_F(CommandLineRunTest, NobodyElseCanOpenTheLockFileToHoldEveryRunBusy)
     EXPECT_EQ(opened, QByteArray("refused"));
 }
 
-TEST_F(CommandLineRunTest, RootActingByItselfNeverFollowsAFolderSomeoneElseControls)
+TEST_F(CommandLineRunAsRoot, RootActingByItselfNeverFollowsAFolderSomeoneElseControls)
 {
     FOLDWISE_REQUIRE_ROOT("the rule is root's");
     const struct {
@@ -532,7 +535,7 @@ TEST_F(CommandLineRunTest, RootActingByItselfNeverFollowsAFolderSomeoneElseContr
     }
 }
 
-TEST_F(CommandLineRunTest, RootListsNothingItWouldReadThroughAUsersLink)
+TEST_F(CommandLineRunAsRoot, RootListsNothingItWouldReadThroughAUsersLink)
 {
     FOLDWISE_REQUIRE_ROOT("to give a bundle to a plain user");
     // An Acrobat whose Info.plist root alone may read, under a name nobody else should learn.

@@ -18,7 +18,7 @@ namespace {
 
 // A tree below a temporary folder of root's: root's own folders (one sticky, one its group may
 // write), and a folder of the plain user's holding links and hard links the user could have made.
-class RootPathWalkTest : public ::testing::Test {
+class RootPathWalkAsRoot : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -74,7 +74,7 @@ QByteArray contentsOf(const Platform::UniqueFd& fd)
 
 }  // namespace
 
-TEST_F(RootPathWalkTest, FollowsOnlyLinksNobodyButRootCouldHavePlaced)
+TEST_F(RootPathWalkAsRoot, FollowsOnlyLinksNobodyButRootCouldHavePlaced)
 {
     FOLDWISE_REQUIRE_ROOT("to own the tree as root and as a plain user");
     const struct {
@@ -126,7 +126,7 @@ TEST_F(RootPathWalkTest, FollowsOnlyLinksNobodyButRootCouldHavePlaced)
     }
 }
 
-TEST_F(RootPathWalkTest, FoldersBeneathAreReachedWithoutLinksOrGoingUp)
+TEST_F(RootPathWalkAsRoot, FoldersBeneathAreReachedWithoutLinksOrGoingUp)
 {
     FOLDWISE_REQUIRE_ROOT("to own the tree as root and as a plain user");
     const struct {

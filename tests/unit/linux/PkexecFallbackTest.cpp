@@ -141,7 +141,7 @@ TEST_F(PkexecFallbackTest, RootsCopyIsWritableByNobodyElseWhateverTheFoldersDefa
 // user): root is asked only where the user's own rights on the plug-in folder fall short, onto a
 // free destination, by the real path, and only where nobody but root can change that path; never
 // into a folder planted after discovery; and a removal never leaves half a copy under the real name.
-class PlainUserFallbackTest : public PkexecFallbackTest {
+class PlainUserFallbackAsRoot : public PkexecFallbackTest {
 protected:
     struct Seen {
         QStringList alerts, log, commands;
@@ -219,7 +219,7 @@ protected:
     }
 };
 
-TEST_F(PlainUserFallbackTest, AFolderPlantedAfterDiscoveryIsNeverCopiedIntoByRoot)
+TEST_F(PlainUserFallbackAsRoot, AFolderPlantedAfterDiscoveryIsNeverCopiedIntoByRoot)
 {
     QDir().mkpath(userPlugins);
     Fixtures::chownTree(support, Fixtures::kPlainUser);
@@ -238,7 +238,7 @@ TEST_F(PlainUserFallbackTest, AFolderPlantedAfterDiscoveryIsNeverCopiedIntoByRoo
     EXPECT_EQ(Fixtures::readFile(secret), "root's own");
 }
 
-TEST_F(PlainUserFallbackTest, RootsFolderThroughALinkIsAskedForOnceByTheRealPath)
+TEST_F(PlainUserFallbackAsRoot, RootsFolderThroughALinkIsAskedForOnceByTheRealPath)
 {
     QDir().mkpath(rootPlugins);
     const Seen seen = click(temp.filePath(QStringLiteral("Support link")));
@@ -251,7 +251,7 @@ TEST_F(PlainUserFallbackTest, RootsFolderThroughALinkIsAskedForOnceByTheRealPath
     EXPECT_TRUE(seen.log.first().contains(QStringLiteral("Permission denied"))) << seen.log.first().toStdString();
 }
 
-TEST_F(PlainUserFallbackTest, ARemovalWhosePromptIsDismissedLeavesTheCopyWhole)
+TEST_F(PlainUserFallbackAsRoot, ARemovalWhosePromptIsDismissedLeavesTheCopyWhole)
 {
     Fixtures::makePluginCopy(rootPlugins + QStringLiteral("/Foldwise.acroplugin"), QStringLiteral("2.4"));
     const QStringList before = tree(rootPlugins);
@@ -264,7 +264,7 @@ TEST_F(PlainUserFallbackTest, ARemovalWhosePromptIsDismissedLeavesTheCopyWhole)
     EXPECT_EQ(tree(rootPlugins), before);
 }
 
-TEST_F(PlainUserFallbackTest, ACopyHoldingAFolderOfRootsLeavesNothingUnderTheRealNameAndIsNamedAfter)
+TEST_F(PlainUserFallbackAsRoot, ACopyHoldingAFolderOfRootsLeavesNothingUnderTheRealNameAndIsNamedAfter)
 {
     const QString copy = userPlugins + QStringLiteral("/Foldwise.acroplugin");
     Fixtures::makePluginCopy(copy, QStringLiteral("2.4"));
@@ -292,7 +292,7 @@ TEST_F(PlainUserFallbackTest, ACopyHoldingAFolderOfRootsLeavesNothingUnderTheRea
 }
 
 // Where anyone but root could change the path while the prompt is up, root is never asked.
-TEST_F(PlainUserFallbackTest, RootIsAskedOnlyWhereNobodyButRootAndAdministratorsCanChangeThePath)
+TEST_F(PlainUserFallbackAsRoot, RootIsAskedOnlyWhereNobodyButRootAndAdministratorsCanChangeThePath)
 {
     constexpr uid_t kOtherUser = Fixtures::kPlainUser - 1;
     const auto own = [](const QString& path, uid_t user, gid_t group, mode_t mode) {
