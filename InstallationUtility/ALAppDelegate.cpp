@@ -111,22 +111,43 @@ ALAppDelegate::~ALAppDelegate() = default;
 
 // ---- Launch ---------------------------------------------------------------------------------
 
+void ALAppDelegate::setWindow(QWidget* window)
+{
+    if (m_window)
+        disconnect(m_window, nullptr, this, nullptr);
+    m_window = window;
+    if (auto* ownWindow = qobject_cast<Platform::Window*>(window)) {
+        connect(ownWindow, &Platform::Window::fontDidChange, this, &ALAppDelegate::resizeWindowToRecords);
+        connect(ownWindow, &Platform::Window::paletteDidChange, this, &ALAppDelegate::followDesktopPalette);
+    }
+}
+
 void ALAppDelegate::awakeFromNib()
 {
     QWidget* window = this->window();
-    // A palette the user chose to read by (dark, high contrast) keeps its own window colour.
-    if (window && !Platform::Appearance::of(window).followsPalette()) {
-        QPalette palette = window->palette();
-        palette.setColor(QPalette::Window, QColor::fromRgbF(0.97f, 0.97f, 0.97f, 1.0f));
-        window->setPalette(palette);
-        window->setAutoFillBackground(true);
-    }
+    followDesktopPalette();
     const QString versionText = format(QStringLiteral("version %@"), {carriedPluginVersion()});
     if (m_versionLabel)
         m_versionLabel->setText(versionText);
     // Screen readers say the window's description with its title, so the version is heard too.
     if (window)
         window->setAccessibleDescription(QStringLiteral("Foldwise ") + versionText);
+}
+
+// A palette the user chose to read by (dark, high contrast) keeps its own window colour; under
+// the usual one the window has the designed grey. Only the window colour is the window's own, so
+// every other colour still follows the desktop.
+void ALAppDelegate::followDesktopPalette()
+{
+    QWidget* window = this->window();
+    if (!window)
+        return;
+    QPalette own;
+    if (!Platform::Appearance::ofDesktop(window).followsPalette()) {
+        own.setColor(QPalette::Window, QColor::fromRgbF(0.97f, 0.97f, 0.97f, 1.0f));
+        window->setAutoFillBackground(true);
+    }
+    window->setPalette(own);
 }
 
 std::optional<QString> ALAppDelegate::carriedPluginVersion() const

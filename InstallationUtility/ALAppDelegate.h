@@ -45,7 +45,9 @@ public:
     const QList<QVariantMap>& acrobatInstances() const { return m_acrobatInstances; }
     const std::optional<QSet<QString>>& startingSnapshot() const { return m_startingSnapshot; }
     QWidget* window() const { return m_window; }
-    void setWindow(QWidget* window) { m_window = window; }
+    // The window's size follows the desktop's font, and its background the desktop's palette,
+    // while it runs.
+    void setWindow(QWidget* window);
     QLabel* versionLabel() const { return m_versionLabel; }
     void setVersionLabel(QLabel* label) { m_versionLabel = label; }
     Platform::TableView* table() const { return m_table; }
@@ -110,6 +112,7 @@ private:
     QVariantList installedCopies(const QString& acrobatPath, unsigned version) const;
     QVariantMap installedCopyRecord(const QString& pluginPath) const;
     void resizeWindowToRecords();
+    void followDesktopPalette();
     static QRect keptOnScreen(QWidget* window, QRect wanted);
     void announceOutcome(const QVariantMap& before);
     bool installPlugin(const QVariantMap& instance, std::optional<QString>* errorDescription);

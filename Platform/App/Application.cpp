@@ -14,6 +14,23 @@ void Window::closeEvent(QCloseEvent* event)
         emit closed();
 }
 
+void Window::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        emit fontDidChange();
+}
+
+bool Window::event(QEvent* event)
+{
+    // The application's palette change never reaches changeEvent(); by the time the base class
+    // has handled it, the window and its children have resolved the new palette.
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        emit paletteDidChange();
+    return handled;
+}
+
 namespace {
 
 // The platform's keys for a standard action, plus the one people expect everywhere: some

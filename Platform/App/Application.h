@@ -19,7 +19,8 @@ public:
     virtual void applicationWillTerminate() {}
 };
 
-// The application's main window; tells when it has been closed.
+// The application's main window; tells when it has been closed, and when the desktop's font or
+// palette changed while it was open.
 class Window : public QMainWindow {
     Q_OBJECT
 public:
@@ -27,9 +28,15 @@ public:
 
 signals:
     void closed();
+    // The window's font is another one; its children already have theirs.
+    void fontDidChange();
+    // The desktop's palette is another one; the window's children already have theirs.
+    void paletteDidChange();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 };
 
 // What loading the main window description gives: the window and the delegate it created.

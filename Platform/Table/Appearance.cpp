@@ -53,6 +53,11 @@ Appearance Appearance::of(const QWidget* widget)
     return judge(widget->palette(), widget->font(), systemPreference());
 }
 
+Appearance Appearance::ofDesktop(const QWidget* widget)
+{
+    return judge(QApplication::palette(widget), widget->font(), systemPreference());
+}
+
 int Appearance::scaledPixels(int designed) const
 {
     return static_cast<int>(std::lround(designed * m_scale));

@@ -31,6 +31,8 @@ public:
     static Appearance judge(const QPalette& palette, const QFont& font, const SystemPreference& system = {});
     // The look a widget should have now: its palette and font, and the system's settings.
     static Appearance of(const QWidget* widget);
+    // The same from the palette the desktop gives the widget, whatever colours it set for itself.
+    static Appearance ofDesktop(const QWidget* widget);
 
     // The factor by which the designed sizes grow: the font's size over the usual one, never below 1.
     qreal scale() const { return m_scale; }

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QTest>
 #include <iostream>
+#include <optional>
 
 namespace {
 
@@ -99,6 +100,20 @@ protected:
         return d;
     }
 
+    static QFont pointSized(qreal pointSize)
+    {
+        QFont font = QApplication::font();
+        font.setPointSizeF(pointSize);
+        return font;
+    }
+
+    // The desktop's font changes while the window is open, as a user's settings change it.
+    static void changeDesktopFont(const QFont& font)
+    {
+        QApplication::setFont(font);
+        QCoreApplication::processEvents();
+    }
+
     QImage grabRows() const { return table->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QRect cellFrame(int column, int row) const { return table->frameOfCellAtColumn(column, row).toAlignedRect(); }
     QRect barOf(int row) const
@@ -110,19 +125,28 @@ protected:
 
 TEST_F(AppearanceTest, EveryTextReachesSevenToOneUnderADarkOrHighContrastPalette)
 {
+    const QPalette usual = QApplication::palette();
     struct Case {
         const char* name;
         QPalette palette;
         bool follows;
+        // The desktop's palette at launch, when another than the one chosen while it runs.
+        std::optional<QPalette> launchPalette = std::nullopt;
     };
     const Case cases[] = {
-        {"default", QApplication::palette(), false},
+        {"default", usual, false},
         {"dark", darkPalette(), true},
         {"high contrast", highContrastPalette(), true},
+        {"high contrast chosen while it runs", highContrastPalette(), true, usual},
+        {"the default chosen again while it runs", usual, false, highContrastPalette()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        showWindow(c.palette, QApplication::font());
+        showWindow(c.launchPalette.value_or(c.palette), QApplication::font());
+        if (c.launchPalette) {
+            QApplication::setPalette(c.palette);
+            QCoreApplication::processEvents();
+        }
         EXPECT_EQ(table->appearance().followsPalette(), c.follows);
         const QImage rows = grabRows();
         const QRect data = cellFrame(0, 0);
@@ -173,52 +197,69 @@ TEST_F(AppearanceTest, EveryTextReachesSevenToOneUnderADarkOrHighContrastPalette
 
 TEST_F(AppearanceTest, TwiceTheUsualFontDoublesTheRowsTheirTextAndTheWindow)
 {
-    QFont large = QApplication::font();
-    large.setPointSizeF(Platform::Appearance::referencePointSize() * 2);
-    ALAppDelegate& d = showWindow(QApplication::palette(), large, 1);
-    EXPECT_EQ(table->appearance().scale(), 2);
-    EXPECT_EQ(table->rowRectHeight(), 180);
-    EXPECT_EQ(table->columnWidth(1), 340) << "the button column";
-    EXPECT_EQ(barOf(0).height(), 64);
-    EXPECT_EQ(d.window()->height(), 180 + 280) << "one row and the doubled margins, spacing and label";
+    const qreal usual = Platform::Appearance::referencePointSize();
+    struct Case {
+        const char* name;
+        // The desktop's font at launch, then each one it changes to while the window is open.
+        QList<qreal> pointSizes;
+    };
+    const Case cases[] = {
+        {"at launch", {usual * 2}},
+        {"the font doubled while it runs", {usual, usual * 2}},
+        {"the font doubled in two steps while it runs", {usual, usual * 1.5, usual * 2}},
+        {"the font doubled, back to the usual size, and doubled again", {usual * 2, usual, usual * 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ALAppDelegate& d = showWindow(QApplication::palette(), pointSized(c.pointSizes.first()), 1);
+        for (qsizetype i = 1; i < c.pointSizes.size(); ++i)
+            changeDesktopFont(pointSized(c.pointSizes[i]));
+        EXPECT_EQ(table->appearance().scale(), 2);
+        EXPECT_EQ(table->rowRectHeight(), 180);
+        EXPECT_EQ(table->columnWidth(1), 340) << "the button column";
+        EXPECT_EQ(barOf(0).height(), 64);
+        EXPECT_EQ(d.window()->height(), 180 + 280) << "one row and the doubled margins, spacing and label";
+        const int sides = d.window()->frameGeometry().width() - d.window()->width();
+        EXPECT_EQ(d.window()->width(), std::min(1200, d.window()->screen()->availableGeometry().width() - sides))
+            << "twice the described width, as far as the screen has room";
+        EXPECT_EQ(nib.window->findChild<QLabel*>()->font().pixelSize(), 24) << "the version label";
 
-    // The title's capitals stand twice as high as at the usual font, in the designed colours.
-    const QImage rows = grabRows();
-    const QRect data = cellFrame(0, 0);
-    const QRect ink = boundsOf(
-        rows, [](QRgb p) { return qGray(p) < 80; }, data.top(), data.center().y());
-    const QFont designed = [] {
-        QFont font = QApplication::font();
-        font.setPixelSize(32);
-        return font;
-    }();
-    EXPECT_NEAR(ink.height(), QFontMetricsF(designed).capHeight(), 3);
-    EXPECT_GE(ink.left(), data.left() + 2 * 86) << "right of the doubled icon square";
-    EXPECT_EQ(rows.pixel(barOf(0).left() + 2, barOf(0).top() + 2), QColor::fromRgbF(0.17, 0.64, 0.89, 1).rgb());
+        // The title's capitals stand twice as high as at the usual font, in the designed colours.
+        const QImage rows = grabRows();
+        const QRect data = cellFrame(0, 0);
+        const QRect ink = boundsOf(
+            rows, [](QRgb p) { return qGray(p) < 80; }, data.top(), data.center().y());
+        const QFont designed = [] {
+            QFont font = QApplication::font();
+            font.setPixelSize(32);
+            return font;
+        }();
+        EXPECT_NEAR(ink.height(), QFontMetricsF(designed).capHeight(), 3);
+        EXPECT_GE(ink.left(), data.left() + 2 * 86) << "right of the doubled icon square";
+        EXPECT_EQ(rows.pixel(barOf(0).left() + 2, barOf(0).top() + 2), QColor::fromRgbF(0.17, 0.64, 0.89, 1).rgb());
+        nib = {};
+        fakes.registry->applications.clear();
+    }
 }
 
 TEST_F(AppearanceTest, ManyRowsOnASmallScreenStayInsideItAndTheChosenRowInView)
 {
+    const qreal usual = Platform::Appearance::referencePointSize();
     struct Case {
         const char* name;
         int rows;
-        qreal pointSize;
+        qreal launchPointSize;
+        // The desktop's font once the last row is chosen.
+        qreal runningPointSize;
     };
     const Case cases[] = {
-        {"twelve rows at the usual font", 12, Platform::Appearance::referencePointSize()},
-        {"five rows at twice the font", 5, Platform::Appearance::referencePointSize() * 2},
+        {"twelve rows at the usual font", 12, usual, usual},
+        {"five rows at twice the font", 5, usual * 2, usual * 2},
+        {"five rows, the font doubled while the last row is chosen", 5, usual, usual * 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QFont font = QApplication::font();
-        font.setPointSizeF(c.pointSize);
-        ALAppDelegate& d = showWindow(QApplication::palette(), font, c.rows);
-        const QRect available = d.window()->screen()->availableGeometry();
-        ASSERT_GT(c.rows * table->rowRectHeight(), available.height()) << "the rows alone are higher than the screen";
-        const QRect frame = d.window()->frameGeometry();
-        EXPECT_TRUE(available.contains(frame))
-            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " in "
-            << available.width() << "x" << available.height();
+        ALAppDelegate& d = showWindow(QApplication::palette(), pointSized(c.launchPointSize), c.rows);
 
         // The last row, chosen by the keyboard, is scrolled into view.
         nib.window->activateWindow();
@@ -226,6 +267,16 @@ TEST_F(AppearanceTest, ManyRowsOnASmallScreenStayInsideItAndTheChosenRowInView)
         table->setFocus(Qt::ActiveWindowFocusReason);
         QTest::keyClick(table, Qt::Key_End);
         EXPECT_EQ(table->selectedRow(), c.rows - 1);
+        if (c.runningPointSize != c.launchPointSize)
+            changeDesktopFont(pointSized(c.runningPointSize));
+
+        const QRect available = d.window()->screen()->availableGeometry();
+        ASSERT_GT(c.rows * table->rowRectHeight(), available.height()) << "the rows alone are higher than the screen";
+        const QRect frame = d.window()->frameGeometry();
+        EXPECT_TRUE(available.contains(frame))
+            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " in "
+            << available.width() << "x" << available.height();
+        EXPECT_GT(frame.height(), available.height() - table->rowRectHeight()) << "no row's room left unused";
         EXPECT_TRUE(table->viewport()->rect().contains(table->rectOfRow(c.rows - 1).toAlignedRect()));
         // And kept there when a discovery reloads the rows.
         d.searchForAcrobat();
