@@ -11,28 +11,36 @@ namespace Platform {
 
 namespace {
 
+#ifdef SYS_openat2
 bool takesParentStep(const QByteArray& path)
 {
     return path.split('/').contains(QByteArrayLiteral(".."));
 }
+
+// The folder at `path` from `folder` in one openat2() call that follows no link; -1 with errno
+// set when it is not opened. ".." is refused before the call, as the step-by-step walk refuses it.
+long openFolderResolving(int folder, const QByteArray& path, unsigned long long resolve)
+{
+    if (takesParentStep(path)) {
+        errno = EXDEV;
+        return -1;
+    }
+    open_how how{};
+    // Without O_NOFOLLOW, so that a link at the end fails with ELOOP like one on the way, instead
+    // of being opened as itself.
+    how.flags = kWalkFolderFlags & ~O_NOFOLLOW;
+    how.resolve = resolve | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    return ::syscall(SYS_openat2, folder, path.constData(), &how, sizeof how);
+}
+#endif
 
 }  // namespace
 
 UniqueFd openFolderBeneath(int folder, const QByteArray& relative, int& error)
 {
 #ifdef SYS_openat2
-    // RESOLVE_BENEATH alone would still allow a ".." that stays below; we take none at all, as
-    // the step-by-step walk does.
-    if (takesParentStep(relative)) {
-        error = EXDEV;
-        return UniqueFd();
-    }
-    open_how how{};
-    // Without O_NOFOLLOW, so that a link at the end fails with ELOOP like one on the way, instead
-    // of being opened as itself.
-    how.flags = kWalkFolderFlags & ~O_NOFOLLOW;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
-    const long fd = ::syscall(SYS_openat2, folder, relative.constData(), &how, sizeof how);
+    // RESOLVE_BENEATH alone would still allow a ".." that stays below; none is taken at all.
+    const long fd = openFolderResolving(folder, relative, RESOLVE_BENEATH);
     if (fd >= 0)
         return UniqueFd(int(fd));
     // A kernel before 5.6, or a seccomp filter (as in some containers) that refuses the call.
@@ -47,14 +55,7 @@ UniqueFd openFolderBeneath(int folder, const QByteArray& relative, int& error)
 UniqueFd openFolderWithoutLinks(const QByteArray& path, int& error)
 {
 #ifdef SYS_openat2
-    if (takesParentStep(path)) {
-        error = EXDEV;
-        return UniqueFd();
-    }
-    open_how how{};
-    how.flags = kWalkFolderFlags & ~O_NOFOLLOW;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.constData(), &how, sizeof how);
+    const long fd = openFolderResolving(AT_FDCWD, path, 0);
     if (fd >= 0)
         return UniqueFd(int(fd));
     error = errno == EPERM ? ENOSYS : errno;
