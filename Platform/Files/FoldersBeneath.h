@@ -11,9 +11,11 @@
 namespace Platform {
 
 // How a folder is opened to walk on from it: only as a starting point of openat() and fstat()
-// where the system can, so that opening it reads nothing.
-#ifdef O_PATH
+// where the system can, so that opening it reads nothing and needs no right to list it.
+#if defined(O_PATH)
 inline constexpr int kWalkFolderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#elif defined(O_SEARCH)
+inline constexpr int kWalkFolderFlags = O_SEARCH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 #else
 inline constexpr int kWalkFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 #endif

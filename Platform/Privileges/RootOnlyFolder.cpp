@@ -1,5 +1,6 @@
 #include "Platform/Privileges/RootOnlyFolder.h"
 
+#include "Platform/Files/FoldersBeneath.h"
 #include "Platform/Files/Paths.h"
 #include "Platform/Files/UniqueFd.h"
 #include "Platform/Privileges/AccessControlList.h"
@@ -21,15 +22,6 @@
 namespace Platform {
 
 namespace {
-
-// Opening a folder only to look at it needs no right to list it where the system allows that.
-#if defined(O_PATH)
-constexpr int kLookFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-#elif defined(O_SEARCH)
-constexpr int kLookFlags = O_SEARCH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-#else
-constexpr int kLookFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-#endif
 
 const QString kRemedy = QStringLiteral(
     "An administrator can let only root and administrators change that folder, or install Foldwise from a root shell.");
@@ -235,7 +227,7 @@ std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder, c
     const AdministratorIdentities administrators = m_facts.administrators();
     const FolderCheck check(administrators);
     std::string walked = "/";
-    UniqueFd current(::open("/", kLookFlags));
+    UniqueFd current(::open("/", kWalkFolderFlags));
     for (size_t step = 0;; ++step) {
         struct stat info;
         if (!current.valid() || ::fstat(current.get(), &info) != 0)
@@ -256,7 +248,7 @@ std::optional<QString> RootOnlyRule::whyOthersCanChange(const QString& folder, c
         if (isFolderItself)
             return std::nullopt;
         walked += (step == 0 ? "" : "/") + steps->at(step);
-        current = UniqueFd(::openat(current.get(), steps->at(step).c_str(), kLookFlags));
+        current = UniqueFd(::openat(current.get(), steps->at(step).c_str(), kWalkFolderFlags));
     }
 }
 
